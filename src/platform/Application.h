@@ -1,0 +1,73 @@
+// The application: the user-interface thread's message loop and everything that runs on it
+// (idle and activation handlers, keyboard and mouse events, work handed over from other threads,
+// message boxes and the process-wide display of an uncaught error).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Halcyra::Platform {
+
+// A native window: an HWND on Windows, an X11 window id on Linux. 0 means none.
+using TWindowHandle = std::uintptr_t;
+
+enum class TMessageBoxIcon { None, Information, Warning, Error };
+
+enum class TKey { Other, Escape, F2, F3 };
+
+// What the main window reports to the system on the user-interface thread.
+struct TWindowEvents {
+    std::function<void(TKey key)> OnKeyDown;
+    std::function<void(int x, int y)> OnMouseMove;
+    std::function<void()> OnMouseDown;
+    std::function<void()> OnActivate;
+    std::function<void()> OnDeactivate;
+    // Called when the loop has nothing to do; set done to false to be called again at once.
+    std::function<void(bool &done)> OnIdle;
+};
+
+enum class TMainWindowKind {
+    FullScreen, // the saver's borderless black window covering the screen
+    Dialog      // an ordinary top-level window with the application title
+};
+
+class IApplication {
+public:
+    virtual ~IApplication() = default;
+
+    // Prepares the message loop; the saver and configuration modes call it once before any window.
+    virtual void Initialize() = 0;
+    // The title shown for the application; empty until set.
+    virtual void SetTitle(const std::string &title) = 0;
+    virtual std::string GetTitle() const = 0;
+
+    // Creates the main window; Run returns when it closes. Its handle, or 0 when it could not be made.
+    virtual TWindowHandle CreateMainWindow(TMainWindowKind kind, const TWindowEvents &events) = 0;
+    // Closes the main window, which ends Run.
+    virtual void CloseMainWindow() = 0;
+    // Runs the message loop until the main window closes.
+    virtual void Run() = 0;
+    // Handles every message already waiting, then returns; safe to call on the UI thread at any time.
+    virtual void ProcessMessages() = 0;
+
+    // Runs work on the user-interface thread and waits until it has run, like a thread's Synchronize.
+    // Returns false without running it when the loop has ended and will not run it.
+    virtual bool Synchronize(const std::function<void()> &work) = 0;
+
+    // Shows (true) or hides (false) the mouse cursor over the application's windows, counting like
+    // ShowCursor; returns the new count.
+    virtual int ShowCursor(bool show) = 0;
+
+    // A modal message box with one OK button, owned by the given window (0: none).
+    virtual void MessageBox(TWindowHandle owner, const std::string &text, const std::string &caption,
+                            TMessageBoxIcon icon) = 0;
+    // The process-wide display of an error no one caught: a message box with the application title.
+    virtual void ShowException(const std::string &message) = 0;
+};
+
+// The application object of this process, created on first use by the user-interface thread.
+IApplication &Application();
+
+} // namespace Halcyra::Platform

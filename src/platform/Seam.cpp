@@ -1,0 +1,1 @@
+// Out-of-line anchors of the seam interfaces.

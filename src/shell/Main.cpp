@@ -1,0 +1,5 @@
+// Entry point of the screensaver module.
+int main()
+{
+    return 0;
+}

@@ -1,0 +1,8 @@
+// Entry point of the test program: GoogleTest with the platform's test set-up.
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
