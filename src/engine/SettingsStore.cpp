@@ -1,0 +1,170 @@
+// The settings store: registry values in, typed values and exact error texts out.
+#include "engine/SettingsStore.h"
+
+#include "BuildHosts.h"
+
+namespace Halcyra {
+namespace {
+
+using Platform::TRegistryValue;
+using Platform::TRegistryValueType;
+
+std::string Quoted(const char *format, const std::string &name)
+{
+    std::string text(format);
+    text.replace(text.find("%s"), 2, name);
+    return text;
+}
+
+[[noreturn]] void FailToGet(const std::string &name)
+{
+    throw ERegistryException(Quoted("Failed to get data for '%s'", name));
+}
+
+[[noreturn]] void FailType(const std::string &name)
+{
+    throw ERegistryException(Quoted("Invalid data type for '%s'", name));
+}
+
+[[noreturn]] void FailToSet(const std::string &name)
+{
+    throw ERegistryException(Quoted("Failed to set data for '%s'", name));
+}
+
+std::int32_t IntegerOf(const std::string &name, const std::optional<TRegistryValue> &value)
+{
+    if (!value)
+        FailToGet(name);
+    if (value->Type != TRegistryValueType::Integer)
+        FailType(name);
+    // A REG_DWORD of another size than four bytes cannot be read as one.
+    if (value->Data.size() != 4)
+        FailToGet(name);
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i)
+        bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(value->Data[i])) << (8 * i);
+    return static_cast<std::int32_t>(bits);
+}
+
+std::string TextOf(const std::string &name, const std::optional<TRegistryValue> &value)
+{
+    // An absent or empty value is an empty text whatever its type.
+    if (!value || value->Data.empty())
+        return {};
+    if (value->Type != TRegistryValueType::Text && value->Type != TRegistryValueType::ExpandedText)
+        FailType(name);
+    const std::string &data = value->Data;
+    return data.substr(0, data.find('\0'));
+}
+
+} // namespace
+
+std::string DefaultNewsFeedUrl()
+{
+    return std::string("http://") + BuildHosts::NewsHost + "/news?ned=us&topic=w&output=rss";
+}
+
+TSettings TSettings::Defaults()
+{
+    TSettings settings;
+    settings.Brightness = 256;
+    settings.SoundVolume = 200;
+    settings.TDegree = "f";
+    settings.WeatherCode = "20001";
+    settings.RSS_Url = DefaultNewsFeedUrl();
+    return settings;
+}
+
+TSettingsStore::TSettingsStore(Platform::IRegistry &registry) : FRegistry(registry)
+{
+}
+
+std::string TSettingsStore::KeyPath() const
+{
+    return "SOFTWARE\\" + FBrandName + "\\" + FSSName;
+}
+
+bool TSettingsStore::ReadRKey(const std::string &name, std::int32_t &value)
+{
+    auto key = FRegistry.OpenKey(KeyPath());
+    if (!key)
+        return false;
+    value = IntegerOf(name, key->ReadValue(name));
+    return true;
+}
+
+bool TSettingsStore::WriteRKey(const std::string &name, std::int32_t value)
+{
+    auto key = FRegistry.CreateKey(KeyPath());
+    if (!key)
+        return false;
+    std::uint32_t bits = static_cast<std::uint32_t>(value);
+    std::string data(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        data[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    if (!key->WriteValue(name, TRegistryValue{TRegistryValueType::Integer, data}))
+        FailToSet(name);
+    return true;
+}
+
+bool TSettingsStore::ReadAKey(const std::string &name, std::string &value)
+{
+    auto key = FRegistry.OpenKey(KeyPath());
+    if (!key)
+        return false;
+    value = TextOf(name, key->ReadValue(name));
+    return true;
+}
+
+bool TSettingsStore::WriteAKey(const std::string &name, const std::string &value)
+{
+    auto key = FRegistry.CreateKey(KeyPath());
+    if (!key)
+        return false;
+    // Stored with its terminating zero; a zero inside the text would end it anyway.
+    std::string data = value.substr(0, value.find('\0'));
+    data.push_back('\0');
+    if (!key->WriteValue(name, TRegistryValue{TRegistryValueType::Text, data}))
+        FailToSet(name);
+    return true;
+}
+
+void TSettingsStore::SetRegistry()
+{
+    std::int32_t brightness = 0;
+    if (!ReadRKey("Brightness", brightness)) {
+        FLoaded = TSettings::Defaults();
+        WriteAll(FLoaded);
+        return;
+    }
+    FLoaded.Brightness = brightness;
+    ReadRKey("SoundVolume", FLoaded.SoundVolume);
+    ReadAKey("TDegree", FLoaded.TDegree);
+    ReadAKey("WeatherCode", FLoaded.WeatherCode);
+    ReadAKey("RSS_Url", FLoaded.RSS_Url);
+    ReadRKey("ShowTime", FLoaded.ShowTime);
+    ReadRKey("ShowWeather", FLoaded.ShowWeather);
+    ReadRKey("ShowNews", FLoaded.ShowNews);
+    ReadRKey("ShowBlack", FLoaded.ShowBlack);
+    ReadRKey("UseProxy", FLoaded.UseProxy);
+    ReadAKey("Proxy", FLoaded.Proxy);
+    ReadAKey("Port", FLoaded.Port);
+}
+
+void TSettingsStore::WriteAll(const TSettings &settings)
+{
+    WriteRKey("Brightness", settings.Brightness);
+    WriteRKey("SoundVolume", settings.SoundVolume);
+    WriteAKey("TDegree", settings.TDegree);
+    WriteAKey("WeatherCode", settings.WeatherCode);
+    WriteAKey("RSS_Url", settings.RSS_Url);
+    WriteRKey("ShowTime", settings.ShowTime);
+    WriteRKey("ShowWeather", settings.ShowWeather);
+    WriteRKey("ShowNews", settings.ShowNews);
+    WriteRKey("ShowBlack", settings.ShowBlack);
+    WriteRKey("UseProxy", settings.UseProxy);
+    WriteAKey("Proxy", settings.Proxy);
+    WriteAKey("Port", settings.Port);
+}
+
+} // namespace Halcyra

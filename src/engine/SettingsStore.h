@@ -1,0 +1,93 @@
+// The settings store: twelve named values under one per-user registry key, the four primitives
+// that read and write one value each, the one-shot load that creates the key with defaults on
+// first use, and the loaded copy the scene, the gadgets and the feed thread read.
+#pragma once
+
+#include "platform/Registry.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace Halcyra {
+
+// A registry access that failed; the text names the value ("Failed to get data for 'Brightness'").
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The values of the settings key, as loaded.
+struct TSettings {
+    std::int32_t Brightness = 0;
+    std::int32_t SoundVolume = 0;
+    std::string TDegree;
+    std::string WeatherCode;
+    std::string RSS_Url;
+    std::int32_t ShowTime = 0;
+    std::int32_t ShowWeather = 0;
+    std::int32_t ShowNews = 0;
+    std::int32_t ShowBlack = 0;
+    std::int32_t UseProxy = 0;
+    std::string Proxy;
+    std::string Port;
+
+    // What a first run writes.
+    static TSettings Defaults();
+
+    bool operator==(const TSettings &) const = default;
+};
+
+// The default news feed: world news of the news host.
+std::string DefaultNewsFeedUrl();
+
+class TSettingsStore {
+public:
+    explicit TSettingsStore(Platform::IRegistry &registry);
+
+    void SetBrandName(const std::string &brandName) { FBrandName = brandName; }
+    void SetSSName(const std::string &ssName) { FSSName = ssName; }
+    const std::string &GetBrandName() const { return FBrandName; }
+    const std::string &GetSSName() const { return FSSName; }
+    // "SOFTWARE\" + BrandName + "\" + SSName.
+    std::string KeyPath() const;
+
+    // Reads an integer of the key; false (value untouched) when the key does not exist.
+    // Throws ERegistryException when the value is absent or not an integer.
+    bool ReadRKey(const std::string &name, std::int32_t &value);
+    // Writes an integer, creating the key when missing; false when the key cannot be opened or
+    // created. Throws ERegistryException when the value cannot be written.
+    bool WriteRKey(const std::string &name, std::int32_t value);
+    // Reads a text of the key (an absent value reads as empty); false (value untouched) when the key
+    // does not exist. Throws ERegistryException when the value is not a text.
+    bool ReadAKey(const std::string &name, std::string &value);
+    // Writes a text, creating the key when missing; like WriteRKey.
+    bool WriteAKey(const std::string &name, const std::string &value);
+
+    // Loads all twelve values, or on the first run (no key) takes the defaults and writes them.
+    void SetRegistry();
+    // Writes all twelve values in the order a first run writes them.
+    void WriteAll(const TSettings &settings);
+
+    const TSettings &Loaded() const { return FLoaded; }
+    std::int32_t GetBrightness() const { return FLoaded.Brightness; }
+    std::int32_t GetSoundVolume() const { return FLoaded.SoundVolume; }
+    std::string GetTDegree() const { return FLoaded.TDegree; }
+    std::string GetWeatherCode() const { return FLoaded.WeatherCode; }
+    std::string GetRSS_Url() const { return FLoaded.RSS_Url; }
+    std::int32_t GetShowTime() const { return FLoaded.ShowTime; }
+    std::int32_t GetShowWeather() const { return FLoaded.ShowWeather; }
+    std::int32_t GetShowNews() const { return FLoaded.ShowNews; }
+    std::int32_t GetShowBlack() const { return FLoaded.ShowBlack; }
+    std::int32_t GetUseProxy() const { return FLoaded.UseProxy; }
+    std::string GetProxy() const { return FLoaded.Proxy; }
+    std::string GetPort() const { return FLoaded.Port; }
+
+private:
+    Platform::IRegistry &FRegistry;
+    std::string FBrandName;
+    std::string FSSName;
+    TSettings FLoaded;
+};
+
+} // namespace Halcyra

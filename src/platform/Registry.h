@@ -1,0 +1,53 @@
+// The per-user settings hive: keys addressed by a backslash path ("SOFTWARE\Maker\Product"), each
+// holding named values of a type and raw bytes, as the registry keeps them. The meaning of the
+// bytes and the error texts belong to the settings store, not to the backends.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Halcyra::Platform {
+
+enum class TRegistryValueType {
+    Text,         // REG_SZ: the text and its terminating zero byte
+    ExpandedText, // REG_EXPAND_SZ
+    Integer,      // REG_DWORD: four bytes, little-endian
+    Binary,       // REG_BINARY
+    Other         // any other type, or a value the backend cannot make sense of
+};
+
+struct TRegistryValue {
+    TRegistryValueType Type = TRegistryValueType::Binary;
+    std::string Data;
+};
+
+class IRegistryKey {
+public:
+    virtual ~IRegistryKey() = default;
+
+    // The value's type and bytes; nullopt when the key has no value of that name (names ignore case).
+    virtual std::optional<TRegistryValue> ReadValue(const std::string &name) = 0;
+    // Stores a value, replacing one of the same name; false when it could not be stored.
+    virtual bool WriteValue(const std::string &name, const TRegistryValue &value) = 0;
+    // Removes a value; false when there was none or it could not be removed.
+    virtual bool DeleteValue(const std::string &name) = 0;
+};
+
+class IRegistry {
+public:
+    virtual ~IRegistry() = default;
+
+    // Opens an existing key of the current user with full access; null when it does not exist or
+    // cannot be opened.
+    virtual std::unique_ptr<IRegistryKey> OpenKey(const std::string &path) = 0;
+    // Opens a key, creating it and its parents when missing; null when that fails.
+    virtual std::unique_ptr<IRegistryKey> CreateKey(const std::string &path) = 0;
+    // Deletes a key that has no subkeys, with its values; false when it could not be deleted.
+    virtual bool DeleteKey(const std::string &path) = 0;
+};
+
+// The current user's hive of this platform.
+IRegistry &UserRegistry();
+
+} // namespace Halcyra::Platform
