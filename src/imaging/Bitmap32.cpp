@@ -1,0 +1,84 @@
+// The in-memory 32-bit bitmap every decoder produces.
+#include "imaging/Bitmap32.h"
+
+#include <cassert>
+
+namespace Halcyra::Imaging {
+
+TBitmap32::TBitmap32(int width, int height)
+    : FWidth(width), FHeight(height),
+      FPixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u)
+{
+}
+
+std::optional<TBitmap32> TBitmap32::Create(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    if (static_cast<std::int64_t>(width) * height > MaxPixels)
+        return std::nullopt;
+    return TBitmap32(width, height);
+}
+
+std::uint32_t TBitmap32::GetPixel(int x, int y) const
+{
+    assert(x >= 0 && x < FWidth && y >= 0 && y < FHeight);
+    return FPixels[static_cast<std::size_t>(y) * FWidth + x];
+}
+
+void TBitmap32::SetPixel(int x, int y, std::uint32_t rgb)
+{
+    assert(x >= 0 && x < FWidth && y >= 0 && y < FHeight);
+    FPixels[static_cast<std::size_t>(y) * FWidth + x] = rgb & 0x00FFFFFFu;
+}
+
+const std::uint32_t *TBitmap32::Row(int y) const
+{
+    assert(y >= 0 && y < FHeight);
+    return FPixels.data() + static_cast<std::size_t>(y) * FWidth;
+}
+
+std::uint32_t *TBitmap32::Row(int y)
+{
+    assert(y >= 0 && y < FHeight);
+    return FPixels.data() + static_cast<std::size_t>(y) * FWidth;
+}
+
+void TBitmap32::Fill(std::uint32_t rgb)
+{
+    for (auto &pixel : FPixels)
+        pixel = rgb & 0x00FFFFFFu;
+}
+
+std::optional<TBitmap32> TBitmap32::Crop(int x, int y, int width, int height) const
+{
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x > FWidth - width || y > FHeight - height)
+        return std::nullopt;
+    auto result = Create(width, height);
+    if (!result)
+        return std::nullopt;
+    for (int row = 0; row < height; ++row) {
+        const std::uint32_t *source = Row(y + row) + x;
+        std::uint32_t *target = result->Row(row);
+        for (int column = 0; column < width; ++column)
+            target[column] = source[column];
+    }
+    return result;
+}
+
+std::optional<TBitmap32> TBitmap32::Scaled(int width, int height) const
+{
+    auto result = Create(width, height);
+    if (!result)
+        return std::nullopt;
+    for (int row = 0; row < height; ++row) {
+        const int sourceRow = static_cast<int>(static_cast<std::int64_t>(row) * FHeight / height);
+        const std::uint32_t *source = Row(sourceRow);
+        std::uint32_t *target = result->Row(row);
+        for (int column = 0; column < width; ++column)
+            target[column] = source[static_cast<std::int64_t>(column) * FWidth / width];
+    }
+    return result;
+}
+
+} // namespace Halcyra::Imaging
