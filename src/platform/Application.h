@@ -13,7 +13,7 @@ namespace Halcyra::Platform {
 // A native window: an HWND on Windows, an X11 window id on Linux. 0 means none.
 using TWindowHandle = std::uintptr_t;
 
-enum class TMessageBoxIcon { None, Information, Warning, Error };
+enum class TMessageBoxIcon { NoIcon, Information, Warning, Error };
 
 enum class TKey { Other, Escape, F2, F3 };
 
@@ -39,7 +39,7 @@ public:
 
     // Prepares the message loop; the saver and configuration modes call it once before any window.
     virtual void Initialize() = 0;
-    // The title shown for the application; empty until set.
+    // The title shown for the application; until set, the program's file name without extension.
     virtual void SetTitle(const std::string &title) = 0;
     virtual std::string GetTitle() const = 0;
 
@@ -60,11 +60,10 @@ public:
     // ShowCursor; returns the new count.
     virtual int ShowCursor(bool show) = 0;
 
-    // A modal message box with one OK button, owned by the given window (0: none).
-    virtual void MessageBox(TWindowHandle owner, const std::string &text, const std::string &caption,
+    // A modal message box with one OK button, owned by the given window (0: none). Where no desktop
+    // can show it, the caption and text go to the standard error stream instead.
+    virtual void ShowMessageBox(TWindowHandle owner, const std::string &text, const std::string &caption,
                             TMessageBoxIcon icon) = 0;
-    // The process-wide display of an error no one caught: a message box with the application title.
-    virtual void ShowException(const std::string &message) = 0;
 };
 
 // The application object of this process, created on first use by the user-interface thread.

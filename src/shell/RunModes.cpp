@@ -1,1 +1,162 @@
-// placeholder
+// The four run modes of the screensaver and the choice between them.
+#include "shell/RunModes.h"
+
+#include "imaging/BmpDecoder.h"
+
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <thread>
+
+namespace Halcyra::Shell {
+namespace {
+
+// PwdChangePasswordA(provider, parent window, reserved, reserved). On x64 Windows there is one
+// calling convention, so the plain function pointer type matches the library's export.
+using TPwdChangePasswordA = std::uint32_t (*)(const char *, std::uintptr_t, std::uint32_t, std::uint32_t);
+
+// A host shows its preview window moments after starting us; polling this often costs nothing and
+// keeps the wait from burning a core.
+constexpr auto PreviewPollInterval = std::chrono::milliseconds(5);
+
+const std::string &SecondArgument(const std::vector<std::string> &arguments)
+{
+    static const std::string none;
+    return arguments.size() > 1 ? arguments[1] : none;
+}
+
+Platform::TWindowHandle WindowHandleOf(std::int32_t value)
+{
+    // A handle the host wrote as a signed 32-bit number widens with its sign, as HWNDs do.
+    return static_cast<Platform::TWindowHandle>(static_cast<std::intptr_t>(value));
+}
+
+// Until the scene and the dialog exist, a plain window stands in that any key or click closes.
+void RunPlainWindow(Platform::IApplication &application, Platform::TMainWindowKind kind)
+{
+    Platform::TWindowEvents events;
+    if (kind == Platform::TMainWindowKind::FullScreen) {
+        events.OnKeyDown = [&application](Platform::TKey) { application.CloseMainWindow(); };
+        events.OnMouseDown = [&application] { application.CloseMainWindow(); };
+    }
+    if (application.CreateMainWindow(kind, events) != 0)
+        application.Run();
+}
+
+} // namespace
+
+TRunMode ChooseRunMode(const std::string &argument)
+{
+    std::string upper = argument;
+    for (char &c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper.size() < 2)
+        return TRunMode::Saver;
+    if (upper[0] == '/' || upper[0] == '-')
+        upper.erase(0, 1);
+    switch (upper.empty() ? '\0' : upper[0]) {
+    case 'P': return TRunMode::Preview;
+    case 'C': return TRunMode::Configuration;
+    case 'A': return TRunMode::Password;
+    default: return TRunMode::Saver;
+    }
+}
+
+std::int32_t ParseDecimalInteger(const std::string &text)
+{
+    const char *begin = text.data();
+    const char *end = text.data() + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    std::int32_t value = 0;
+    auto [stop, error] = std::from_chars(begin, end, value, 10);
+    if (begin == end || error != std::errc() || stop != end)
+        throw EConvertError("'" + text + "' is not a valid integer value");
+    return value;
+}
+
+std::string ExceptionMessageText(const std::string &message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        return message + ".";
+    return message;
+}
+
+void RunSaverMode(TShellServices &services)
+{
+    services.Application.Initialize();
+    if (services.RunSaverForms)
+        services.RunSaverForms();
+    else
+        RunPlainWindow(services.Application, Platform::TMainWindowKind::FullScreen);
+}
+
+void RunConfigurationMode(TShellServices &services)
+{
+    services.Application.Initialize();
+    services.Application.SetTitle(ConfigurationTitle);
+    if (services.RunConfigurationForm)
+        services.RunConfigurationForm();
+    else
+        RunPlainWindow(services.Application, Platform::TMainWindowKind::Dialog);
+}
+
+void RunPreviewMode(const std::vector<std::string> &arguments, TShellServices &services)
+{
+    const Platform::TWindowHandle window = WindowHandleOf(ParseDecimalInteger(SecondArgument(arguments)));
+    for (;;) {
+        const Platform::TForeignWindowState state = services.Windows.State(window);
+        if (state == Platform::TForeignWindowState::Visible)
+            break;
+        // A window destroyed before it was ever shown ends the wait: there is nothing to draw into.
+        if (state == Platform::TForeignWindowState::Gone)
+            return;
+        services.Application.ProcessMessages();
+        std::this_thread::sleep_for(PreviewPollInterval);
+    }
+    auto dib = services.Resources.Find(Platform::ResourceTypeBitmap, PreviewBitmapName);
+    if (!dib)
+        throw EResNotFound(std::string("Resource ") + PreviewBitmapName + " not found");
+    Imaging::TPictureResult picture = Imaging::DecodeDib(*dib);
+    if (!picture.Bitmap)
+        throw std::runtime_error("Bitmap image is not valid");
+    services.Windows.DrawBitmap(window, *picture.Bitmap);
+}
+
+void RunPasswordMode(const std::vector<std::string> &arguments, TShellServices &services)
+{
+    const Platform::TWindowHandle parent = WindowHandleOf(ParseDecimalInteger(SecondArgument(arguments)));
+    auto library = services.Libraries.Load("MPR.DLL");
+    if (!library) {
+        services.Application.ShowMessageBox(parent, MissingPasswordLibraryText, PasswordCaption, Platform::TMessageBoxIcon::NoIcon);
+        return;
+    }
+    void *symbol = library->Symbol("PwdChangePasswordA");
+    if (symbol == nullptr) {
+        library.reset();
+        services.Application.ShowMessageBox(parent, MissingPasswordFunctionText, PasswordCaption, Platform::TMessageBoxIcon::NoIcon);
+        return;
+    }
+    auto changePassword = reinterpret_cast<TPwdChangePasswordA>(symbol);
+    changePassword("SCRSAVE", parent, 0, 0);
+}
+
+int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &services)
+{
+    try {
+        switch (ChooseRunMode(arguments.empty() ? std::string() : arguments[0])) {
+        case TRunMode::Saver: RunSaverMode(services); break;
+        case TRunMode::Configuration: RunConfigurationMode(services); break;
+        case TRunMode::Preview: RunPreviewMode(arguments, services); break;
+        case TRunMode::Password: RunPasswordMode(arguments, services); break;
+        }
+    } catch (const std::exception &error) {
+        services.Application.ShowMessageBox(0, ExceptionMessageText(error.what()), services.Application.GetTitle(),
+                                        Platform::TMessageBoxIcon::Error);
+    } catch (...) {
+        services.Application.ShowMessageBox(0, "Unknown error.", services.Application.GetTitle(), Platform::TMessageBoxIcon::Error);
+    }
+    return 0;
+}
+
+} // namespace Halcyra::Shell

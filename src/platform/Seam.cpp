@@ -1,1 +1,0 @@
-// Out-of-line anchors of the seam interfaces.

@@ -1,0 +1,70 @@
+// The screensaver's entry logic: the command line chooses one of four run modes (saver,
+// configuration, preview, password), the chosen mode runs once, and every error ends in a message
+// box and exit code 0.
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/ForeignWindow.h"
+#include "platform/Resources.h"
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Halcyra::Shell {
+
+enum class TRunMode { Saver, Configuration, Preview, Password };
+
+// A text that is not a number where a number was needed.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A resource the module should carry and does not.
+class EResNotFound : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The mode named by the first command-line argument ("/s", "-C", "/c:4711", "/p", "/a").
+TRunMode ChooseRunMode(const std::string &argument);
+
+// A decimal 32-bit integer, as the host writes a window handle; throws EConvertError otherwise.
+std::int32_t ParseDecimalInteger(const std::string &text);
+
+// The message the framework shows for an error no one caught: its text with a full stop.
+std::string ExceptionMessageText(const std::string &message);
+
+// Caption of the password mode's message boxes, and their texts.
+inline constexpr const char *PasswordCaption = "Screen saver";
+inline constexpr const char *MissingPasswordLibraryText = "MPR.DLL not found: cannot change password.";
+inline constexpr const char *MissingPasswordFunctionText = "PwdChangeProc not found: cannot change password";
+inline constexpr const char *ConfigurationTitle = "Screensaver Configuration";
+inline constexpr const char *PreviewBitmapName = "PREVIEWBMP";
+
+// Everything the run modes use of the platform, so that tests can stand in for any of it.
+struct TShellServices {
+    Platform::IApplication &Application;
+    Platform::ILibraryLoader &Libraries;
+    Platform::IForeignWindows &Windows;
+    const Platform::IModuleResources &Resources;
+    // The saver's full-screen run and the configuration dialog, each creating its windows and
+    // running the message loop until it ends. When empty, a plain window stands in.
+    std::function<void()> RunSaverForms;
+    std::function<void()> RunConfigurationForm;
+};
+
+// Runs the mode the arguments choose (arguments exclude the program name). Always returns 0.
+int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &services);
+
+// The modes one by one, for callers that already know the mode; errors propagate.
+void RunSaverMode(TShellServices &services);
+void RunConfigurationMode(TShellServices &services);
+void RunPreviewMode(const std::vector<std::string> &arguments, TShellServices &services);
+void RunPasswordMode(const std::vector<std::string> &arguments, TShellServices &services);
+
+} // namespace Halcyra::Shell
