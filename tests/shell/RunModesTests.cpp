@@ -1,0 +1,309 @@
+// The run modes driven through fakes of the platform: the mode choice, the preview's wait and
+// drawing, the password change's two failures and its call, and the error display.
+#include "shell/RunModes.h"
+#include "support/FakeApplication.h"
+#include "support/TestPictures.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace Halcyra::Shell {
+namespace {
+
+using Platform::TForeignWindowState;
+using Testing::TFakeApplication;
+
+class TFakeLibrary final : public Platform::IDynamicLibrary {
+public:
+    TFakeLibrary(std::map<std::string, void *> symbols, int &unloads) : FSymbols(std::move(symbols)), FUnloads(unloads) {}
+    ~TFakeLibrary() override { ++FUnloads; }
+    void *Symbol(const std::string &name) override
+    {
+        auto found = FSymbols.find(name);
+        return found == FSymbols.end() ? nullptr : found->second;
+    }
+
+private:
+    std::map<std::string, void *> FSymbols;
+    int &FUnloads;
+};
+
+class TFakeLibraries final : public Platform::ILibraryLoader {
+public:
+    std::unique_ptr<Platform::IDynamicLibrary> Load(const std::string &fileName) override
+    {
+        Requested.push_back(fileName);
+        if (!Present)
+            return nullptr;
+        return std::make_unique<TFakeLibrary>(Symbols, Unloads);
+    }
+    bool Present = false;
+    std::map<std::string, void *> Symbols;
+    std::vector<std::string> Requested;
+    int Unloads = 0;
+};
+
+class TFakeWindows final : public Platform::IForeignWindows {
+public:
+    TForeignWindowState State(Platform::TWindowHandle window) override
+    {
+        Queried.push_back(window);
+        if (States.empty())
+            return TForeignWindowState::Visible;
+        TForeignWindowState state = States.front();
+        if (States.size() > 1)
+            States.erase(States.begin());
+        return state;
+    }
+    bool DrawBitmap(Platform::TWindowHandle window, const Imaging::TBitmap32 &bitmap) override
+    {
+        Drawn.push_back({window, bitmap.Width(), bitmap.Height(), bitmap.GetPixel(0, 0)});
+        return true;
+    }
+    struct TDrawing {
+        Platform::TWindowHandle Window;
+        int Width, Height;
+        std::uint32_t TopLeft;
+    };
+    std::vector<TForeignWindowState> States;
+    std::vector<Platform::TWindowHandle> Queried;
+    std::vector<TDrawing> Drawn;
+};
+
+class TFakeResources final : public Platform::IModuleResources {
+public:
+    std::optional<std::span<const std::uint8_t>> Find(std::string_view type, std::string_view name) const override
+    {
+        if (type != Platform::ResourceTypeBitmap || name != "PREVIEWBMP" || !Preview)
+            return std::nullopt;
+        return std::span<const std::uint8_t>(*Preview);
+    }
+    std::optional<std::vector<std::uint8_t>> Preview;
+};
+
+// The password function's last call, as the library would receive it.
+struct TPasswordCall {
+    std::string Provider;
+    std::uintptr_t Parent = 0;
+    std::uint32_t Reserved1 = 99, Reserved2 = 99;
+    int Count = 0;
+} GPasswordCall;
+
+std::uint32_t RecordPasswordCall(const char *provider, std::uintptr_t parent, std::uint32_t reserved1, std::uint32_t reserved2)
+{
+    GPasswordCall = {provider, parent, reserved1, reserved2, GPasswordCall.Count + 1};
+    return 0;
+}
+
+std::vector<std::uint8_t> PreviewDib(std::uint32_t colour)
+{
+    auto bitmap = Imaging::TBitmap32::Create(154, 116);
+    for (int y = 0; y < 116; ++y)
+        for (int x = 0; x < 154; ++x)
+            bitmap->SetPixel(x, y, colour);
+    return Testing::DibOf(Testing::MakeBmp24(*bitmap));
+}
+
+class RunModes : public testing::Test {
+protected:
+    int Run(std::vector<std::string> arguments) { return RunScreensaver(arguments, Services); }
+
+    TFakeApplication Application;
+    TFakeLibraries Libraries;
+    TFakeWindows Windows;
+    TFakeResources Resources;
+    int SaverRuns = 0;
+    int ConfigurationRuns = 0;
+    TShellServices Services{Application, Libraries, Windows, Resources, [this] { ++SaverRuns; }, [this] { ++ConfigurationRuns; }};
+};
+
+TEST(ChooseRunMode, ShortArgumentsRunTheSaver)
+{
+    for (std::string argument : {"", "S", "P", "/", "x", "c"})
+        EXPECT_EQ(ChooseRunMode(argument), TRunMode::Saver) << '"' << argument << '"';
+}
+
+TEST(ChooseRunMode, OneLeadingSlashOrDashThenTheFirstLetter)
+{
+    EXPECT_EQ(ChooseRunMode("/s"), TRunMode::Saver);
+    EXPECT_EQ(ChooseRunMode("-S"), TRunMode::Saver);
+    EXPECT_EQ(ChooseRunMode("/S123"), TRunMode::Saver);
+    EXPECT_EQ(ChooseRunMode("/c"), TRunMode::Configuration);
+    EXPECT_EQ(ChooseRunMode("-C"), TRunMode::Configuration);
+    EXPECT_EQ(ChooseRunMode("/c:4711"), TRunMode::Configuration);
+    EXPECT_EQ(ChooseRunMode("/p"), TRunMode::Preview);
+    EXPECT_EQ(ChooseRunMode("-a"), TRunMode::Password);
+    EXPECT_EQ(ChooseRunMode("config"), TRunMode::Configuration);
+    EXPECT_EQ(ChooseRunMode("/x"), TRunMode::Saver);
+    // Only one slash is removed: the letter after it is a slash, which names no mode.
+    EXPECT_EQ(ChooseRunMode("//c"), TRunMode::Saver);
+    EXPECT_EQ(ChooseRunMode("-/p"), TRunMode::Saver);
+}
+
+TEST(ParseDecimalInteger, AcceptsSignedThirtyTwoBitDecimals)
+{
+    EXPECT_EQ(ParseDecimalInteger("1234"), 1234);
+    EXPECT_EQ(ParseDecimalInteger("-5"), -5);
+    EXPECT_EQ(ParseDecimalInteger("+7"), 7);
+    EXPECT_EQ(ParseDecimalInteger("2147483647"), 2147483647);
+}
+
+TEST(ParseDecimalInteger, RejectsEverythingElseWithTheConversionText)
+{
+    for (std::string text : {"", "abc", "12a", " 12", "0x10", "2147483648", "+", "-"}) {
+        try {
+            ParseDecimalInteger(text);
+            ADD_FAILURE() << "accepted \"" << text << '"';
+        } catch (const EConvertError &error) {
+            EXPECT_EQ(std::string(error.what()), "'" + text + "' is not a valid integer value");
+        }
+    }
+}
+
+TEST(ExceptionMessageText, AddsAFullStopUnlessThereIsOne)
+{
+    EXPECT_EQ(ExceptionMessageText("'abc' is not a valid integer value"), "'abc' is not a valid integer value.");
+    EXPECT_EQ(ExceptionMessageText("Done."), "Done.");
+    EXPECT_EQ(ExceptionMessageText("Really?!"), "Really?!");
+    EXPECT_EQ(ExceptionMessageText(""), "");
+}
+
+TEST_F(RunModes, SaverModeInitialisesTheApplicationAndRunsTheForms)
+{
+    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Run({"/s"}), 0);
+    EXPECT_EQ(Run({"//c"}), 0);
+    EXPECT_EQ(SaverRuns, 3);
+    EXPECT_EQ(Application.InitializeCount, 3);
+    EXPECT_TRUE(Application.Title.empty()) << "the saver sets no title";
+    EXPECT_EQ(ConfigurationRuns, 0);
+}
+
+TEST_F(RunModes, ConfigurationModeSetsTheTitleAndIgnoresWhatFollowsTheLetter)
+{
+    EXPECT_EQ(Run({"/c:4711"}), 0);
+    EXPECT_EQ(ConfigurationRuns, 1);
+    EXPECT_EQ(Application.Title, "Screensaver Configuration");
+    EXPECT_EQ(SaverRuns, 0);
+}
+
+TEST_F(RunModes, WithoutFormsAPlainWindowStandsIn)
+{
+    Services.RunSaverForms = nullptr;
+    Services.RunConfigurationForm = nullptr;
+    Run({"/s"});
+    Run({"/c"});
+    ASSERT_EQ(Application.WindowKinds.size(), 2u);
+    EXPECT_EQ(Application.WindowKinds[0], Platform::TMainWindowKind::FullScreen);
+    EXPECT_EQ(Application.WindowKinds[1], Platform::TMainWindowKind::Dialog);
+    EXPECT_EQ(Application.RunCount, 2);
+}
+
+TEST_F(RunModes, PreviewWaitsUntilTheWindowIsVisibleThenDrawsOnce)
+{
+    Resources.Preview = PreviewDib(0x336699);
+    Windows.States = {TForeignWindowState::Hidden, TForeignWindowState::Hidden, TForeignWindowState::Visible};
+    EXPECT_EQ(Run({"/p", "1234"}), 0);
+    ASSERT_EQ(Windows.Drawn.size(), 1u);
+    EXPECT_EQ(Windows.Drawn[0].Window, 1234u);
+    EXPECT_EQ(Windows.Drawn[0].Width, 154);
+    EXPECT_EQ(Windows.Drawn[0].Height, 116);
+    EXPECT_EQ(Windows.Drawn[0].TopLeft, 0x336699u);
+    EXPECT_EQ(Windows.Queried.size(), 3u);
+    EXPECT_EQ(Application.ProcessMessagesCount, 2) << "messages are handled while waiting";
+    EXPECT_EQ(Application.InitializeCount, 0) << "the preview does not initialise the application";
+    EXPECT_TRUE(Application.MessageBoxes.empty());
+}
+
+TEST_F(RunModes, PreviewOfAWindowDestroyedBeforeItIsShownEndsQuietly)
+{
+    Resources.Preview = PreviewDib(0x336699);
+    Windows.States = {TForeignWindowState::Hidden, TForeignWindowState::Gone};
+    EXPECT_EQ(Run({"/p", "77"}), 0);
+    EXPECT_TRUE(Windows.Drawn.empty());
+    EXPECT_TRUE(Application.MessageBoxes.empty());
+}
+
+TEST_F(RunModes, PreviewWithABadHandleShowsTheConversionError)
+{
+    for (const auto &arguments : std::vector<std::vector<std::string>>{{"/p"}, {"/p", "abc"}}) {
+        Application.MessageBoxes.clear();
+        EXPECT_EQ(Run(arguments), 0);
+        ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+        const std::string text = arguments.size() == 1 ? "''" : "'abc'";
+        EXPECT_EQ(Application.MessageBoxes[0].Text, text + " is not a valid integer value.");
+        EXPECT_EQ(Application.MessageBoxes[0].Caption, "HalcyraScreensaver");
+        EXPECT_EQ(Application.MessageBoxes[0].Icon, Platform::TMessageBoxIcon::Error);
+    }
+    EXPECT_TRUE(Windows.Drawn.empty());
+}
+
+TEST_F(RunModes, PreviewWithoutItsBitmapOrWithABrokenOneShowsAnError)
+{
+    EXPECT_EQ(Run({"/p", "1"}), 0);
+    ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+    EXPECT_EQ(Application.MessageBoxes[0].Text, "Resource PREVIEWBMP not found.");
+
+    Resources.Preview = std::vector<std::uint8_t>{40, 0, 0, 0, 1, 2};
+    EXPECT_EQ(Run({"/p", "1"}), 0);
+    ASSERT_EQ(Application.MessageBoxes.size(), 2u);
+    EXPECT_EQ(Application.MessageBoxes[1].Text, "Bitmap image is not valid.");
+    EXPECT_TRUE(Windows.Drawn.empty());
+}
+
+TEST_F(RunModes, PasswordWithoutTheLibrary)
+{
+    EXPECT_EQ(Run({"/a", "4711"}), 0);
+    ASSERT_EQ(Libraries.Requested, std::vector<std::string>{"MPR.DLL"});
+    ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+    EXPECT_EQ(Application.MessageBoxes[0].Text, "MPR.DLL not found: cannot change password.");
+    EXPECT_EQ(Application.MessageBoxes[0].Caption, "Screen saver");
+    EXPECT_EQ(Application.MessageBoxes[0].Owner, 4711u);
+}
+
+TEST_F(RunModes, PasswordWithoutTheFunctionUnloadsTheLibraryFirst)
+{
+    Libraries.Present = true;
+    EXPECT_EQ(Run({"-A", "12"}), 0);
+    EXPECT_EQ(Libraries.Unloads, 1);
+    ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+    EXPECT_EQ(Application.MessageBoxes[0].Text, "PwdChangeProc not found: cannot change password");
+    EXPECT_EQ(Application.MessageBoxes[0].Caption, "Screen saver");
+    EXPECT_EQ(Application.MessageBoxes[0].Owner, 12u);
+}
+
+TEST_F(RunModes, PasswordCallsTheSystemDialogWithTheProviderAndParent)
+{
+    Libraries.Present = true;
+    Libraries.Symbols["PwdChangePasswordA"] = reinterpret_cast<void *>(&RecordPasswordCall);
+    GPasswordCall = {};
+    EXPECT_EQ(Run({"/a", "5150"}), 0);
+    EXPECT_EQ(GPasswordCall.Count, 1);
+    EXPECT_EQ(GPasswordCall.Provider, "SCRSAVE");
+    EXPECT_EQ(GPasswordCall.Parent, 5150u);
+    EXPECT_EQ(GPasswordCall.Reserved1, 0u);
+    EXPECT_EQ(GPasswordCall.Reserved2, 0u);
+    EXPECT_EQ(Libraries.Unloads, 1);
+    EXPECT_TRUE(Application.MessageBoxes.empty());
+}
+
+TEST_F(RunModes, PasswordWithABadHandleShowsTheConversionError)
+{
+    EXPECT_EQ(Run({"/a", "x1"}), 0);
+    ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+    EXPECT_EQ(Application.MessageBoxes[0].Text, "'x1' is not a valid integer value.");
+    EXPECT_TRUE(Libraries.Requested.empty());
+}
+
+TEST_F(RunModes, AnErrorOfAFormIsShownAndTheExitCodeStaysZero)
+{
+    Services.RunSaverForms = [] { throw std::runtime_error("Failed to get data for 'Brightness'"); };
+    EXPECT_EQ(Run({"/s"}), 0);
+    ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+    // A text ending in a quote, or any character up to '.', gets no full stop.
+    EXPECT_EQ(Application.MessageBoxes[0].Text, "Failed to get data for 'Brightness'");
+}
+
+} // namespace
+} // namespace Halcyra::Shell
