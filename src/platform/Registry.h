@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Halcyra::Platform {
 
@@ -32,6 +33,8 @@ public:
     virtual bool WriteValue(const std::string &name, const TRegistryValue &value) = 0;
     // Removes a value; false when there was none or it could not be removed.
     virtual bool DeleteValue(const std::string &name) = 0;
+    // The names of the key's values, in the order the key keeps them.
+    virtual std::vector<std::string> ValueNames() = 0;
 };
 
 class IRegistry {

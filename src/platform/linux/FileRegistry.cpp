@@ -326,6 +326,14 @@ public:
         return Replace(entries);
     }
 
+    std::vector<std::string> ValueNames() override
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : Entries())
+            names.push_back(entry.Name);
+        return names;
+    }
+
     // Writes the whole key anew beside the old file and renames it into place.
     bool Replace(const std::vector<KeyFileFormat::TEntry> &entries)
     {

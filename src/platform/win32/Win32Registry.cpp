@@ -65,6 +65,19 @@ public:
         return RegDeleteValueA(FKey.get(), name.c_str()) == ERROR_SUCCESS;
     }
 
+    std::vector<std::string> ValueNames() override
+    {
+        std::vector<std::string> names;
+        for (DWORD index = 0;; ++index) {
+            char name[16384];
+            DWORD length = sizeof name;
+            if (RegEnumValueA(FKey.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            names.emplace_back(name, length);
+        }
+        return names;
+    }
+
 private:
     TKeyHandle FKey;
 };

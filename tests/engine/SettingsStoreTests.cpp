@@ -1,0 +1,230 @@
+// The settings store against the platform's real hive (the registry under Windows, key files on
+// Linux), and against a failing hive for the write errors only a broken system produces.
+#include "engine/SettingsStore.h"
+#include "support/TestRegistry.h"
+
+#include <gtest/gtest.h>
+
+namespace Halcyra {
+namespace {
+
+using Platform::TRegistryValue;
+using Platform::TRegistryValueType;
+
+const std::vector<std::string> TwelveNames = {"Brightness", "SoundVolume", "TDegree", "WeatherCode", "RSS_Url", "ShowTime",
+                                              "ShowWeather", "ShowNews", "ShowBlack", "UseProxy", "Proxy", "Port"};
+
+std::string ErrorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const ERegistryException &error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+class SettingsStore : public testing::Test {
+protected:
+    SettingsStore() : Store(Hive.Registry())
+    {
+        Store.SetBrandName(Hive.BrandName());
+        Store.SetSSName("Halcyra Screensaver");
+        Hive.ForgetKeyOf("Halcyra Screensaver");
+    }
+
+    std::unique_ptr<Platform::IRegistryKey> Key() { return Hive.Registry().OpenKey(Store.KeyPath()); }
+
+    Testing::TTestRegistry Hive;
+    TSettingsStore Store;
+};
+
+TEST_F(SettingsStore, KeyPathJoinsMakerAndProduct)
+{
+    Store.SetBrandName("Tessaly Software");
+    EXPECT_EQ(Store.KeyPath(), "SOFTWARE\\Tessaly Software\\Halcyra Screensaver");
+}
+
+TEST_F(SettingsStore, FirstRunCreatesExactlyTheTwelveValuesWithTheirDefaults)
+{
+    ASSERT_EQ(Key(), nullptr);
+    Store.SetRegistry();
+
+    EXPECT_EQ(Store.GetBrightness(), 256);
+    EXPECT_EQ(Store.GetSoundVolume(), 200);
+    EXPECT_EQ(Store.GetTDegree(), "f");
+    EXPECT_EQ(Store.GetWeatherCode(), "20001");
+    EXPECT_EQ(Store.GetRSS_Url(), DefaultNewsFeedUrl());
+    EXPECT_TRUE(Store.GetRSS_Url().starts_with("http://"));
+    EXPECT_TRUE(Store.GetRSS_Url().ends_with("/news?ned=us&topic=w&output=rss"));
+    EXPECT_EQ(Store.GetShowTime(), 0);
+    EXPECT_EQ(Store.GetShowWeather(), 0);
+    EXPECT_EQ(Store.GetShowNews(), 0);
+    EXPECT_EQ(Store.GetShowBlack(), 0);
+    EXPECT_EQ(Store.GetUseProxy(), 0);
+    EXPECT_EQ(Store.GetProxy(), "");
+    EXPECT_EQ(Store.GetPort(), "");
+
+    auto key = Key();
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->ValueNames(), TwelveNames);
+    auto brightness = key->ReadValue("Brightness");
+    ASSERT_TRUE(brightness);
+    EXPECT_EQ(brightness->Type, TRegistryValueType::Integer);
+    EXPECT_EQ(brightness->Data, std::string("\x00\x01\x00\x00", 4));
+    auto degree = key->ReadValue("TDegree");
+    ASSERT_TRUE(degree);
+    EXPECT_EQ(degree->Type, TRegistryValueType::Text);
+    EXPECT_EQ(degree->Data, std::string("f\0", 2)) << "texts are stored with their terminating zero";
+    auto proxy = key->ReadValue("Proxy");
+    ASSERT_TRUE(proxy);
+    EXPECT_EQ(proxy->Data, std::string(1, '\0'));
+}
+
+TEST_F(SettingsStore, ALaterRunLoadsWhatIsStored)
+{
+    TSettings stored = TSettings::Defaults();
+    stored.Brightness = 180;
+    stored.SoundVolume = 0;
+    stored.TDegree = "c";
+    stored.WeatherCode = "GMXX0007";
+    stored.RSS_Url = "http://feeds.example/rss?a=1&b=\"2\"";
+    stored.ShowTime = 1;
+    stored.ShowBlack = 0;
+    stored.UseProxy = 1;
+    stored.Proxy = "proxy.local";
+    stored.Port = "3128";
+    Store.WriteAll(stored);
+
+    TSettingsStore second(Hive.Registry());
+    second.SetBrandName(Hive.BrandName());
+    second.SetSSName("Halcyra Screensaver");
+    second.SetRegistry();
+    EXPECT_EQ(second.Loaded(), stored);
+    EXPECT_EQ(Key()->ValueNames(), TwelveNames) << "loading writes nothing";
+}
+
+TEST_F(SettingsStore, AnExistingKeyWithoutBrightnessFailsOnTheFirstRead)
+{
+    ASSERT_NE(Hive.Registry().CreateKey(Store.KeyPath()), nullptr);
+    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Failed to get data for 'Brightness'");
+    EXPECT_TRUE(Key()->ValueNames().empty()) << "nothing is written over an existing key";
+}
+
+TEST_F(SettingsStore, AValueOfTheWrongTypeFailsWithItsName)
+{
+    Store.SetRegistry();
+    Store.WriteAKey("SoundVolume", "200");
+    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Invalid data type for 'SoundVolume'");
+
+    Store.WriteRKey("SoundVolume", 200);
+    Store.WriteRKey("TDegree", 1);
+    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Invalid data type for 'TDegree'");
+
+    Store.WriteAKey("TDegree", "c");
+    ASSERT_TRUE(Key()->WriteValue("ShowNews", TRegistryValue{TRegistryValueType::Binary, "\x01"}));
+    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Invalid data type for 'ShowNews'");
+}
+
+TEST_F(SettingsStore, AnAbsentIntegerFailsButAnAbsentTextReadsEmpty)
+{
+    Store.SetRegistry();
+    TSettings expected = Store.Loaded();
+    ASSERT_TRUE(Key()->DeleteValue("Proxy"));
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetProxy(), "");
+    EXPECT_EQ(Store.Loaded(), expected);
+
+    ASSERT_TRUE(Key()->DeleteValue("UseProxy"));
+    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Failed to get data for 'UseProxy'");
+}
+
+TEST_F(SettingsStore, TextsAreCutAtTheFirstZeroAndExpandableTextsRead)
+{
+    Store.SetRegistry();
+    ASSERT_TRUE(Key()->WriteValue("Proxy", TRegistryValue{TRegistryValueType::Text, std::string("host\0junk\0", 10)}));
+    ASSERT_TRUE(Key()->WriteValue("Port", TRegistryValue{TRegistryValueType::ExpandedText, std::string("8080\0", 5)}));
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetProxy(), "host");
+    EXPECT_EQ(Store.GetPort(), "8080");
+}
+
+TEST_F(SettingsStore, PrimitivesOnAMissingKeyReportFalseAndLeaveTheValue)
+{
+    std::int32_t number = 17;
+    std::string text = "kept";
+    EXPECT_FALSE(Store.ReadRKey("Brightness", number));
+    EXPECT_FALSE(Store.ReadAKey("Proxy", text));
+    EXPECT_EQ(number, 17);
+    EXPECT_EQ(text, "kept");
+    EXPECT_EQ(Key(), nullptr) << "reading never creates the key";
+}
+
+TEST_F(SettingsStore, AnotherProductNameUsesAnotherKey)
+{
+    Store.SetRegistry();
+    Store.WriteRKey("ShowTime", 1);
+
+    Store.SetSSName("Halcyra Screensaver Two");
+    Hive.ForgetKeyOf("Halcyra Screensaver Two");
+    ASSERT_EQ(Key(), nullptr);
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetShowTime(), 0) << "the defaults are created in the new key";
+    EXPECT_EQ(Key()->ValueNames(), TwelveNames);
+
+    Store.SetSSName("Halcyra Screensaver");
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetShowTime(), 1);
+}
+
+TEST_F(SettingsStore, NegativeAndLargeIntegersSurviveTheRoundTrip)
+{
+    Store.SetRegistry();
+    Store.WriteRKey("Brightness", -1);
+    Store.WriteRKey("SoundVolume", 2147483647);
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetBrightness(), -1);
+    EXPECT_EQ(Store.GetSoundVolume(), 2147483647);
+}
+
+// A hive whose keys can be opened but refuse every write, or that cannot create keys at all.
+class TFailingRegistry final : public Platform::IRegistry {
+public:
+    class TKey final : public Platform::IRegistryKey {
+    public:
+        std::optional<TRegistryValue> ReadValue(const std::string &) override { return std::nullopt; }
+        bool WriteValue(const std::string &, const TRegistryValue &) override { return false; }
+        bool DeleteValue(const std::string &) override { return false; }
+        std::vector<std::string> ValueNames() override { return {}; }
+    };
+    std::unique_ptr<Platform::IRegistryKey> OpenKey(const std::string &) override { return nullptr; }
+    std::unique_ptr<Platform::IRegistryKey> CreateKey(const std::string &) override
+    {
+        return CanCreate ? std::make_unique<TKey>() : nullptr;
+    }
+    bool DeleteKey(const std::string &) override { return false; }
+    bool CanCreate = true;
+};
+
+TEST(SettingsStoreFailures, AWriteThatFailsNamesTheValue)
+{
+    TFailingRegistry registry;
+    TSettingsStore store(registry);
+    store.SetBrandName("Tessaly Software");
+    store.SetSSName("Halcyra Screensaver");
+    EXPECT_EQ(ErrorOf([&] { store.WriteAKey("Proxy", "x"); }), "Failed to set data for 'Proxy'");
+    EXPECT_EQ(ErrorOf([&] { store.SetRegistry(); }), "Failed to set data for 'Brightness'");
+}
+
+TEST(SettingsStoreFailures, AKeyThatCannotBeCreatedLeavesTheDefaultsInMemory)
+{
+    TFailingRegistry registry;
+    registry.CanCreate = false;
+    TSettingsStore store(registry);
+    EXPECT_FALSE(store.WriteRKey("Brightness", 1));
+    store.SetRegistry();
+    EXPECT_EQ(store.Loaded(), TSettings::Defaults());
+}
+
+} // namespace
+} // namespace Halcyra
