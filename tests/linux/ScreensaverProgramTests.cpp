@@ -1,0 +1,174 @@
+// The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
+// test creates, a preview window destroyed before it is shown, and the password mode.
+#include "imaging/BmpDecoder.h"
+#include "platform/Resources.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace Halcyra {
+namespace {
+
+struct TRun {
+    pid_t Pid = -1;
+    int ErrorPipe = -1;
+};
+
+// Starts the program with the given arguments; withDisplay false removes DISPLAY from its environment.
+TRun Start(const std::vector<std::string> &arguments, bool withDisplay)
+{
+    std::vector<std::string> environment;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        if (withDisplay || std::string(*entry).rfind("DISPLAY=", 0) != 0)
+            environment.emplace_back(*entry);
+    }
+    std::vector<char *> envp, argv;
+    for (auto &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = HALCYRA_SCREENSAVER_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (auto &argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    int pipeEnds[2];
+    EXPECT_EQ(pipe(pipeEnds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    TRun run;
+    EXPECT_EQ(posix_spawn(&run.Pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    run.ErrorPipe = pipeEnds[0];
+    return run;
+}
+
+// Waits for the program to end; a safety bound, not a time budget: the program has no reason to
+// take more than a moment. Returns the exit code, or -1 when it had to be stopped.
+int Finish(TRun &run, std::string *errorText = nullptr)
+{
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 600 && ended == 0; ++i) {
+        ended = waitpid(run.Pid, &status, WNOHANG);
+        if (ended == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (ended == 0) {
+        kill(run.Pid, SIGKILL);
+        waitpid(run.Pid, &status, 0);
+        status = -1;
+    }
+    std::string text;
+    char buffer[512];
+    ssize_t count;
+    while ((count = read(run.ErrorPipe, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(count));
+    close(run.ErrorPipe);
+    if (errorText != nullptr)
+        *errorText = text;
+    return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
+}
+
+class ScreensaverProgram : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        FDisplay = XOpenDisplay(nullptr);
+        if (FDisplay == nullptr)
+            GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    }
+    void TearDown() override
+    {
+        if (FDisplay != nullptr)
+            XCloseDisplay(FDisplay);
+    }
+
+    // An unmapped window that the X server never paints itself, so what the program draws stays.
+    Window CreateHostWindow(int width, int height)
+    {
+        XSetWindowAttributes attributes{};
+        attributes.background_pixmap = None;
+        attributes.override_redirect = True;
+        Window window = XCreateWindow(FDisplay, DefaultRootWindow(FDisplay), 10, 10, width, height, 0, CopyFromParent,
+                                      InputOutput, CopyFromParent, CWBackPixmap | CWOverrideRedirect, &attributes);
+        XSync(FDisplay, False);
+        return window;
+    }
+
+    Display *FDisplay = nullptr;
+};
+
+TEST_F(ScreensaverProgram, PreviewWaitsForTheWindowThenDrawsTheBitmapAtTheOrigin)
+{
+    const Window host = CreateHostWindow(200, 150);
+    TRun run = Start({"/p", std::to_string(host)}, true);
+    // The program is waiting for the window to be shown; show it a moment later.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    XMapWindow(FDisplay, host);
+    XSync(FDisplay, False);
+    ASSERT_EQ(Finish(run), 0);
+
+    auto dib = Platform::ModuleResources().Find(Platform::ResourceTypeBitmap, "PREVIEWBMP");
+    ASSERT_TRUE(dib);
+    auto expected = Imaging::DecodeDib(*dib);
+    ASSERT_TRUE(expected.Bitmap) << expected.Error;
+    ASSERT_EQ(expected.Bitmap->Width(), 154);
+    ASSERT_EQ(expected.Bitmap->Height(), 116);
+
+    XImage *image = XGetImage(FDisplay, host, 0, 0, 154, 116, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    for (auto [x, y] : {std::pair{0, 0}, {153, 0}, {0, 115}, {153, 115}, {77, 58}, {20, 90}})
+        EXPECT_EQ(XGetPixel(image, x, y) & 0xFFFFFF, expected.Bitmap->GetPixel(x, y)) << "at " << x << "," << y;
+    XDestroyImage(image);
+    XDestroyWindow(FDisplay, host);
+}
+
+TEST_F(ScreensaverProgram, PreviewEndsWhenTheWindowIsDestroyedBeforeItIsShown)
+{
+    const Window host = CreateHostWindow(154, 116);
+    TRun run = Start({"/p", std::to_string(host)}, true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    XDestroyWindow(FDisplay, host);
+    XSync(FDisplay, False);
+    EXPECT_EQ(Finish(run), 0);
+}
+
+TEST(ScreensaverProgramWithoutDesktop, PasswordModeReportsTheMissingLibrary)
+{
+    TRun run = Start({"/a", "1"}, false);
+    std::string errorText;
+    EXPECT_EQ(Finish(run, &errorText), 0);
+    EXPECT_EQ(errorText, "Screen saver: MPR.DLL not found: cannot change password.\n");
+}
+
+TEST(ScreensaverProgramWithoutDesktop, PreviewWithABadHandleReportsTheConversionError)
+{
+    for (const std::vector<std::string> &arguments : {std::vector<std::string>{"/p", "abc"}, {"-P"}}) {
+        TRun run = Start(arguments, false);
+        std::string errorText;
+        EXPECT_EQ(Finish(run, &errorText), 0);
+        const std::string value = arguments.size() > 1 ? "'abc'" : "''";
+        EXPECT_EQ(errorText, "halcyra-screensaver: " + value + " is not a valid integer value.\n");
+    }
+}
+
+} // namespace
+} // namespace Halcyra
