@@ -349,7 +349,7 @@ function GroupByZip(rows) {
 }
 
 // ZIP codes of the USA rows. Each town takes the lowest ZIP code the postal list files under its
-// name, or else the ZIP code whose area centre lies nearest. Towns that share a post office then
+// name nearby, or else the ZIP code whose area centre lies nearest. Towns that share a post office then
 // share its code; that leaves a number of shared codes which the table fixes at SharedZipCodes:
 // the nearest pairs of a smaller town and a larger one are given the larger one's code until the
 // count is reached (or, with too many, the farthest pairs are parted again).
@@ -363,7 +363,7 @@ function AssignZipCodes(rows) {
             row.Code = row.Pin.code;
             continue;
         }
-        let zip = directory.ByName(row.Town, row.State);
+        let zip = directory.ByName(row.Town, row.State, row.Place.Latitude, row.Place.Longitude);
         if (zip === null || pinnedZips.has(zip)) {
             const place = row.Place;
             zip = directory.Nearest(place.Latitude, place.Longitude, 1, pinnedZips)[0][0];

@@ -39,6 +39,9 @@ function LoadZctaCentroids() {
     return centroids;
 }
 
+// How far a post office of the town's name may lie from the town's own position.
+const MaxPostalDistance = 30000;
+
 // Spellings the postal list uses for the first word of a town's name.
 const PostalSpellings = [[/^Saint /, 'St. '], [/^Sainte /, 'Ste. '], [/^Mount /, 'Mt. '], [/^Fort /, 'Ft. '], [/^St\. /, 'Saint ']];
 
@@ -48,9 +51,9 @@ class TZipDirectory {
         this.Centroids = LoadZctaCentroids();
     }
 
-    // The lowest five-digit ZIP code the postal list files under the town's name in the state, or
-    // null when it has none.
-    ByName(town, state) {
+    // The lowest five-digit ZIP code the postal list files under the town's name in the state
+    // within MaxPostalDistance of the town (a state can have two towns of one name), or null.
+    ByName(town, state, latitude, longitude) {
         const spellings = [town];
         for (const [pattern, replacement] of PostalSpellings) {
             if (pattern.test(town))
@@ -58,8 +61,9 @@ class TZipDirectory {
         }
         for (const spelling of spellings) {
             const zips = this.Zipcodes.lookupByName(spelling, state)
+                .filter((entry) => /^\d{5}$/.test(entry.zip) && Number.isFinite(entry.latitude) && Number.isFinite(entry.longitude) &&
+                    DistanceMetres(latitude, longitude, entry.latitude, entry.longitude) <= MaxPostalDistance)
                 .map((entry) => entry.zip)
-                .filter((zip) => /^\d{5}$/.test(zip))
                 .sort();
             if (zips.length > 0)
                 return zips[0];
