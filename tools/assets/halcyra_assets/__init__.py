@@ -1,0 +1,1 @@
+"""Deterministic generator of the Halcyra Screensaver's pictures, sound and preview."""
