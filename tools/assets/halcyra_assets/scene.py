@@ -35,6 +35,9 @@ BUOY_WATERLINE = 512.0
 
 LOOP_FRAMES = 32
 
+# The one row of background between the two water strips (their pixel centres are 0.5 further).
+CALM_ROW = 663.5
+
 
 def _sun_direction():
     azimuth = math.atan((SUN_X - CENTRE_X) / FOCAL)
@@ -360,6 +363,12 @@ class Scene:
                           rng.uniform(0, 2 * math.pi)))
         return waves
 
+    @staticmethod
+    def calm(y):
+        """A calm streak along the row between the two water strips: the still row there then
+        shows smooth water, which does not stand out between the moving rows."""
+        return 1.0 - 0.85 * np.exp(-((y - CALM_ROW) / 7.0) ** 2)
+
     def water_geometry(self, x, y):
         """World position of the sea under each pixel and the screen derivatives of it."""
         dy = np.maximum(y - HORIZON, 0.25)
@@ -391,7 +400,8 @@ class Scene:
             ex, ez = extra(X, Z)
             sx += ex
             sz += ez
-        return sx, sz, unresolved, X, Z
+        calm = self.calm(y)
+        return sx * calm, sz * calm, unresolved * calm * calm, X, Z
 
     def _sample_sky(self, xs, ys):
         """Bilinear sample of the sky picture, clamped to it."""

@@ -3,8 +3,8 @@ background, and how each frame is painted from the scene model.
 
 A frame is the moving scene blended into the still one by a weight that is 1 inside the strip and
 falls smoothly to 0 at every edge that borders the background, so the border rows and columns of
-every frame are the background's own pixels. The two water strips lie edge to edge and are drawn
-together on every tick, so the edge they share is not faded; nor is an edge on the screen's rim."""
+every frame are the background's own pixels. An edge on the screen's rim has no background beyond
+it and is not faded."""
 
 import math
 
@@ -41,32 +41,30 @@ STRIPS = [
 
 BY_NAME = {strip.name: strip for strip in STRIPS}
 
-# The water strips, drawn together every tick: their union is what borders the still sea.
-WATER_UNION = ("QMV1", "QMV2")
+# The two water strips are drawn together on every tick, one above the other with a single row of
+# background between them (y 663). Their edges facing that row fade over a short distance only, and
+# the sea is made calm along that row (see Scene.calm), so the still row is not seen in the moving
+# water.
+WATER = ("QMV1", "QMV2")
+CALM_ROW_FEATHER = 6.0
 
 
 def _edge_segments(strip):
-    """Segments through the centres of the background pixels just outside the strip's faded
-    edges, in screen coordinates."""
-    if strip.name in WATER_UNION:
-        a, b = BY_NAME["QMV1"], BY_NAME["QMV2"]
-        return [
-            ((a.x + 0.5, a.y - 0.5), (a.x + a.width - 0.5, a.y - 0.5)),                       # above QMV1
-            ((a.x + a.width + 0.5, a.y - 0.5), (a.x + a.width + 0.5, a.y + a.height + 0.5)),  # right of QMV1
-            ((b.x + b.width + 0.5, a.y + a.height + 0.5), (a.x + a.width + 0.5, a.y + a.height + 0.5)),
-            ((b.x + b.width + 0.5, b.y - 0.5), (b.x + b.width + 0.5, b.y + b.height + 0.5)),  # right of QMV2
-        ]
+    """Segments through the centres of the background pixels just outside the strip, each with the
+    distance over which the strip fades into the background there. Edges on the screen's rim have
+    no background beyond them and do not fade."""
     left, top = strip.x - 0.5, strip.y - 0.5
     right, bottom = strip.x + strip.width + 0.5, strip.y + strip.height + 0.5
+    water = strip.name in WATER
     segments = []
     if strip.y > 0:
-        segments.append(((left, top), (right, top)))
+        segments.append(((left, top), (right, top), CALM_ROW_FEATHER if water and strip.name == "QMV2" else strip.feather))
     if strip.y + strip.height < sc.HEIGHT:
-        segments.append(((left, bottom), (right, bottom)))
+        segments.append(((left, bottom), (right, bottom), CALM_ROW_FEATHER if water and strip.name == "QMV1" else strip.feather))
     if strip.x > 0:
-        segments.append(((left, top), (left, bottom)))
+        segments.append(((left, top), (left, bottom), strip.feather))
     if strip.x + strip.width < sc.WIDTH:
-        segments.append(((right, top), (right, bottom)))
+        segments.append(((right, top), (right, bottom), strip.feather))
     return segments
 
 
@@ -75,19 +73,20 @@ def blend_weight(strip):
     yy, xx = np.mgrid[strip.y:strip.y + strip.height, strip.x:strip.x + strip.width].astype(np.float64)
     px = xx + 0.5
     py = yy + 0.5
-    distance = np.full(px.shape, np.inf)
-    for (x0, y0), (x1, y1) in _edge_segments(strip):
+    weight = np.ones(px.shape)
+    for (x0, y0), (x1, y1), feather in _edge_segments(strip):
         dx, dy = x1 - x0, y1 - y0
         t = np.clip(((px - x0) * dx + (py - y0) * dy) / (dx * dx + dy * dy), 0, 1)
-        distance = np.minimum(distance, np.hypot(px - (x0 + t * dx), py - (y0 + t * dy)))
-    return sc.smoothstep(1.0, 1.0 + strip.feather, distance)
+        distance = np.hypot(px - (x0 + t * dx), py - (y0 + t * dy))
+        weight = np.minimum(weight, sc.smoothstep(1.0, 1.0 + feather, distance))
+    return weight
 
 
 def moving_scene(model, strip, frame):
     """The scene inside the strip at one frame, before blending into the background."""
     x, y, w, h = strip.x, strip.y, strip.width, strip.height
     t = frame / sc.LOOP_FRAMES
-    if strip.name in WATER_UNION:
+    if strip.name in WATER:
         return model.render(x, y, w, h, t=t)
     if strip.name == "QMV3":
         return model.render(x, y, w, h, objects=[model.beam_painter(frame)], animate_water=False)
