@@ -23,7 +23,7 @@ def banner(background):
     scene = Image.fromarray(background)
     scale = 546 / 1024.0
     scaled = scene.resize((546, int(round(768 * scale))), Image.LANCZOS)
-    top = int(round(330 * scale))
+    top = int(round(362 * scale))
     picture = scaled.crop((0, top, 546, top + 90))
     rgb = np.asarray(picture, dtype=np.float64)
     # Darken towards the left so the lettering stands clear, and into the dialog at the bottom.
@@ -54,7 +54,6 @@ def product(background):
     d.rounded_rectangle([6, 4, 176, 114], radius=6, fill=(34, 36, 46), outline=(130, 134, 152))
     screen = Image.fromarray(background).resize((160, 100), Image.LANCZOS)
     image.paste(screen, (11, 9))
-    d.line([(11, 9), (170, 9)], fill=(255, 255, 255))
     d.ellipse([89, 110, 93, 112], fill=(120, 220, 150))
     return np.asarray(image, dtype=np.uint8)
 

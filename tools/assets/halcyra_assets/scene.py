@@ -110,12 +110,12 @@ class Scene:
         # and darker away from it.
         n = self.noise
         clouds = np.zeros(x.shape)
-        bands = [(95.0, 55.0, 0.56, 420.0, 22.0), (245.0, 45.0, 0.52, 300.0, 30.0),
-                 (385.0, 24.0, 0.58, 260.0, 9.0)]
-        for index, (centre, half, threshold, sx, sy) in enumerate(bands):
-            field = n.fbm(x / sx + 3.1 * index, y / sy + 7.7 * index, octaves=5)
+        bands = [(95.0, 55.0, 0.56, 420.0, 22.0, 0.22), (200.0, 60.0, 0.50, 190.0, 34.0, 0.30),
+                 (258.0, 40.0, 0.52, 300.0, 26.0, 0.22), (385.0, 24.0, 0.58, 260.0, 9.0, 0.22)]
+        for index, (centre, half, threshold, sx, sy, soft) in enumerate(bands):
+            field = n.fbm(x / sx + 3.1 * index, y / sy + 7.7 * index, octaves=6)
             band = np.exp(-((y - centre) / half) ** 2)
-            clouds = np.maximum(clouds, smoothstep(threshold, threshold + 0.22, field * (0.55 + 0.55 * band)) * band)
+            clouds = np.maximum(clouds, smoothstep(threshold, threshold + soft, field * (0.55 + 0.55 * band)) * band)
         # Light from the sun reaches the lower edges: compare the density a few rows higher.
         shifted = np.vstack([np.zeros((5, x.shape[1])), clouds[:-5]])
         underside = np.clip(clouds - shifted, 0.0, 1.0)
@@ -177,6 +177,7 @@ class Scene:
         flat = (xs > 146) & (xs < 218)
         top = top + np.where(flat, rough * 0.15, rough)
         waterline = np.interp(xs, [-5, 120, 250, 330, 362], [536, 522, 500, 480, 471])
+        waterline = waterline + (self.noise2.fbm(xs / 9.0, 37.0, octaves=3) - 0.5) * 5.0
         top = np.where(xs > 362, np.nan, top)
         return top, waterline
 
@@ -213,7 +214,7 @@ class Scene:
         grass = np.array([0.10, 0.105, 0.095]) + 0.035 * (n.fbm(x / 5.0, y / 2.5, octaves=3) - 0.5)[..., None]
         strata = n.fbm(x / 60.0 + 0.02 * y, y / 3.0, octaves=4)
         cracks = n.fbm(x / 4.0 + 40, y / 14.0, octaves=3)
-        rock = (np.array([0.105, 0.082, 0.100]) * (0.8 + 0.4 * strata)[..., None]
+        rock = (np.array([0.092, 0.076, 0.098]) * (0.8 + 0.4 * strata)[..., None]
                 * (1.0 - 0.12 * smoothstep(0.62, 0.70, cracks))[..., None])
         # The face of the cliff darkens downwards, except just above the water where it is wet.
         rock *= (1.0 - 0.35 * np.clip(depth / 150.0, 0, 1))[..., None]
@@ -229,8 +230,10 @@ class Scene:
         # Foam along the foot of the cliff.
         to_water = waterline[None, :] - y
         foam_noise = n.fbm(x / 5.0, y / 2.0 + 90, octaves=3)
-        foam = (1.0 - smoothstep(0.0, 2.5, to_water)) * smoothstep(0.5, 0.7, foam_noise)
-        colour = lerp_rgb(colour, np.array([0.55, 0.45, 0.50]), foam * 0.6)
+        # Wet dark rock just above the water, and a little broken foam where the swell reaches.
+        colour *= (1.0 - 0.35 * (1.0 - smoothstep(0.0, 8.0, to_water)))[..., None]
+        foam = (1.0 - smoothstep(0.0, 2.0, to_water)) * smoothstep(0.58, 0.72, foam_noise)
+        colour = lerp_rgb(colour, np.array([0.50, 0.42, 0.48]), foam * 0.45)
 
         self._paint_lighthouse(colour, alpha)
         self._paint_cottage(colour, alpha)
@@ -442,9 +445,11 @@ class Scene:
         shift_y = -(sz * 2.0) * (y - HORIZON) * 0.9
         shift_x = sx * 2.0 * FOCAL * 0.05
         for layer, alpha, axis, darken in reflections:
-            mirror_y = 2.0 * axis(x) - y + shift_y
+            # Waves may tilt the view below the waterline: the reflection then starts at the
+            # object's foot, so no bright seam of sky opens between an object and its image.
+            mirror_y = np.minimum(2.0 * axis(x) - y + shift_y, axis(x) - 1.0)
             col, a = self._sample_layer(layer, alpha, x + shift_x, mirror_y)
-            a = a * (mirror_y < axis(x)) * (darken(y - axis(x)) if callable(darken) else darken)
+            a = a * (y > axis(x) - 0.5) * (darken(y - axis(x)) if callable(darken) else darken)
             reflected = lerp_rgb(reflected, col * 0.75, a)
 
         fresnel = 0.02 + 0.98 * (1.0 - ndotv) ** 5
