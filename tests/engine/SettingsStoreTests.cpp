@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace Halcyra {
 namespace {
 
@@ -13,6 +15,21 @@ using Platform::TRegistryValueType;
 
 const std::vector<std::string> TwelveNames = {"Brightness", "SoundVolume", "TDegree", "WeatherCode", "RSS_Url", "ShowTime",
                                               "ShowWeather", "ShowNews", "ShowBlack", "UseProxy", "Proxy", "Port"};
+
+// The value names of a key, sorted: the registry enumerates in an order of its own.
+std::vector<std::string> SortedNames(Platform::IRegistryKey &key)
+{
+    auto names = key.ValueNames();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> SortedTwelve()
+{
+    auto names = TwelveNames;
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::string ErrorOf(const std::function<void()> &action)
 {
@@ -67,7 +84,7 @@ TEST_F(SettingsStore, FirstRunCreatesExactlyTheTwelveValuesWithTheirDefaults)
 
     auto key = Key();
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->ValueNames(), TwelveNames);
+    EXPECT_EQ(SortedNames(*key), SortedTwelve());
     auto brightness = key->ReadValue("Brightness");
     ASSERT_TRUE(brightness);
     EXPECT_EQ(brightness->Type, TRegistryValueType::Integer);
@@ -101,7 +118,7 @@ TEST_F(SettingsStore, ALaterRunLoadsWhatIsStored)
     second.SetSSName("Halcyra Screensaver");
     second.SetRegistry();
     EXPECT_EQ(second.Loaded(), stored);
-    EXPECT_EQ(Key()->ValueNames(), TwelveNames) << "loading writes nothing";
+    EXPECT_EQ(SortedNames(*Key()), SortedTwelve()) << "loading writes nothing";
 }
 
 TEST_F(SettingsStore, AnExistingKeyWithoutBrightnessFailsOnTheFirstRead)
@@ -170,7 +187,7 @@ TEST_F(SettingsStore, AnotherProductNameUsesAnotherKey)
     ASSERT_EQ(Key(), nullptr);
     Store.SetRegistry();
     EXPECT_EQ(Store.GetShowTime(), 0) << "the defaults are created in the new key";
-    EXPECT_EQ(Key()->ValueNames(), TwelveNames);
+    EXPECT_EQ(SortedNames(*Key()), SortedTwelve());
 
     Store.SetSSName("Halcyra Screensaver");
     Store.SetRegistry();
@@ -187,24 +204,44 @@ TEST_F(SettingsStore, NegativeAndLargeIntegersSurviveTheRoundTrip)
     EXPECT_EQ(Store.GetSoundVolume(), 2147483647);
 }
 
-// A hive whose keys can be opened but refuse every write, or that cannot create keys at all.
+// A hive whose keys can be opened but refuse every write, or that cannot create keys at all; it
+// records the names it was asked to write.
 class TFailingRegistry final : public Platform::IRegistry {
 public:
     class TKey final : public Platform::IRegistryKey {
     public:
+        explicit TKey(TFailingRegistry &registry) : FRegistry(registry) {}
         std::optional<TRegistryValue> ReadValue(const std::string &) override { return std::nullopt; }
-        bool WriteValue(const std::string &, const TRegistryValue &) override { return false; }
+        bool WriteValue(const std::string &name, const TRegistryValue &) override
+        {
+            FRegistry.Written.push_back(name);
+            return FRegistry.CanWrite;
+        }
         bool DeleteValue(const std::string &) override { return false; }
         std::vector<std::string> ValueNames() override { return {}; }
+
+    private:
+        TFailingRegistry &FRegistry;
     };
     std::unique_ptr<Platform::IRegistryKey> OpenKey(const std::string &) override { return nullptr; }
     std::unique_ptr<Platform::IRegistryKey> CreateKey(const std::string &) override
     {
-        return CanCreate ? std::make_unique<TKey>() : nullptr;
+        return CanCreate ? std::make_unique<TKey>(*this) : nullptr;
     }
     bool DeleteKey(const std::string &) override { return false; }
     bool CanCreate = true;
+    bool CanWrite = false;
+    std::vector<std::string> Written;
 };
+
+TEST(SettingsStoreFailures, AFirstRunWritesTheTwelveValuesInItsOrder)
+{
+    TFailingRegistry registry;
+    registry.CanWrite = true;
+    TSettingsStore store(registry);
+    store.SetRegistry();
+    EXPECT_EQ(registry.Written, TwelveNames);
+}
 
 TEST(SettingsStoreFailures, AWriteThatFailsNamesTheValue)
 {
