@@ -93,18 +93,23 @@ bool TSettingsStore::ReadRKey(const std::string &name, std::int32_t &value)
     return true;
 }
 
-bool TSettingsStore::WriteRKey(const std::string &name, std::int32_t value)
+bool TSettingsStore::WriteValue(const std::string &name, const Platform::TRegistryValue &value)
 {
     auto key = FRegistry.CreateKey(KeyPath());
     if (!key)
         return false;
+    if (!key->WriteValue(name, value))
+        FailToSet(name);
+    return true;
+}
+
+bool TSettingsStore::WriteRKey(const std::string &name, std::int32_t value)
+{
     std::uint32_t bits = static_cast<std::uint32_t>(value);
     std::string data(4, '\0');
     for (int i = 0; i < 4; ++i)
         data[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
-    if (!key->WriteValue(name, TRegistryValue{TRegistryValueType::Integer, data}))
-        FailToSet(name);
-    return true;
+    return WriteValue(name, TRegistryValue{TRegistryValueType::Integer, data});
 }
 
 bool TSettingsStore::ReadAKey(const std::string &name, std::string &value)
@@ -118,15 +123,10 @@ bool TSettingsStore::ReadAKey(const std::string &name, std::string &value)
 
 bool TSettingsStore::WriteAKey(const std::string &name, const std::string &value)
 {
-    auto key = FRegistry.CreateKey(KeyPath());
-    if (!key)
-        return false;
     // Stored with its terminating zero; a zero inside the text would end it anyway.
     std::string data = value.substr(0, value.find('\0'));
     data.push_back('\0');
-    if (!key->WriteValue(name, TRegistryValue{TRegistryValueType::Text, data}))
-        FailToSet(name);
-    return true;
+    return WriteValue(name, TRegistryValue{TRegistryValueType::Text, data});
 }
 
 void TSettingsStore::SetRegistry()

@@ -84,6 +84,9 @@ public:
     std::string GetPort() const { return FLoaded.Port; }
 
 private:
+    // Opens or creates the key and writes one value; false when the key cannot be had.
+    bool WriteValue(const std::string &name, const Platform::TRegistryValue &value);
+
     Platform::IRegistry &FRegistry;
     std::string FBrandName;
     std::string FSSName;
