@@ -236,6 +236,8 @@ bool TSoftDeviceContext::StretchDrawBitmap(const TRect &target, const Imaging::T
     const int height = target.Height();
     if (width <= 0 || height <= 0)
         return false;
+    if (width == bitmap.Width() && height == bitmap.Height())
+        return DrawBitmap(target.Left, target.Top, bitmap);
     const TRect visible = Intersect(target, SurfaceRect());
     for (int row = visible.Top; row < visible.Bottom; ++row) {
         const int sourceRow = static_cast<int>(static_cast<std::int64_t>(row - target.Top) * bitmap.Height() / height);

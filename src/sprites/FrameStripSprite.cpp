@@ -1,0 +1,324 @@
+// The frame-strip sprite: cutting the strip into frame surfaces, per-frame colour keys, the clipped
+// blit of one frame, restore after a surface loss, and release.
+#include "sprites/FrameStripSprite.h"
+
+#include "sprites/SpriteBlit.h"
+
+#include <algorithm>
+
+namespace Halcyra {
+
+using namespace Platform;
+
+TQMV::TQMV(TQss *parent)
+{
+    SetParent(parent);
+}
+
+TQMV::~TQMV()
+{
+    CloseDXMovie();
+    SetParent(nullptr);
+}
+
+void TQMV::SetParent(TQss *engine)
+{
+    if (engine == FEngine)
+        return;
+    if (FEngine != nullptr)
+        FEngine->DetachSprite(this);
+    FEngine = engine;
+    if (FEngine != nullptr)
+        FEngine->AttachSprite(this);
+}
+
+void TQMV::Fail(const std::string &message)
+{
+    FErrorResult.Set(message);
+    if (OnError)
+        OnError(*this);
+}
+
+IDisplaySurface *TQMV::FrameSurface(int index) const
+{
+    if (index < 0 || index >= MaxFrames)
+        return nullptr;
+    return FpSurface[static_cast<std::size_t>(index)].get();
+}
+
+void TQMV::SetFDibBitmap(const Imaging::TBitmap32 *bitmap)
+{
+    if (bitmap == nullptr)
+        return;
+    FDibBitmap = *bitmap;
+    FDibBitmapLoaded = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Design space
+
+void TQMV::SetShowX(int value)
+{
+    FShowX = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
+}
+
+void TQMV::SetShowY(int value)
+{
+    FShowY = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
+}
+
+void TQMV::SetYOffsetFrame(int value)
+{
+    FFrameHeight = value;
+    if (FStretching && FEngine != nullptr) {
+        FStretchWidth = DesignToScreen(FPicture.Width(), FEngine->GetWidthScreen(), 1024);
+        FStretchHeight = DesignToScreen(value, FEngine->GetHeightScreen(), 768);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Preparation
+
+const Imaging::TBitmap32 *TQMV::SourceImage() const
+{
+    return FStripIsJpeg ? DibBitmap() : FPicture.Bitmap();
+}
+
+void TQMV::FillFrame(IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index)
+{
+    scratch.Fill(0);
+    if (const Imaging::TBitmap32 *source = SourceImage()) {
+        const std::int64_t bandTop = static_cast<std::int64_t>(index) * FFrameHeight;
+        const int columns = std::min(scratch.Width(), source->Width());
+        for (int row = 0; row < scratch.Height(); ++row) {
+            const std::int64_t sourceRow = bandTop + row;
+            if (sourceRow >= source->Height())
+                break;
+            const std::uint32_t *from = source->Row(static_cast<int>(sourceRow));
+            std::copy(from, from + columns, scratch.Row(row));
+        }
+    }
+    dc.StretchDrawBitmap(TRect{0, 0, FSurfaceWidth, FSurfaceHeight}, scratch);
+}
+
+void TQMV::CreateDXMovie()
+{
+    FDD = FEngine != nullptr ? FEngine->GetFDD() : nullptr;
+    if (FDD == nullptr) {
+        Fail("FDD==NULL");
+        return;
+    }
+    FDDBACK = FEngine->GetFDDBACK();
+    if (FDDBACK == nullptr) {
+        Fail("FDDBACK==NULL");
+        return;
+    }
+    FDDPRIM = FEngine->GetFDDPRIM();
+    if (FDDPRIM == nullptr) {
+        Fail("FDDPRIM==NULL");
+        return;
+    }
+    // A negative frame height defines no frames any more than 0 does.
+    if (FFrameHeight <= 0) {
+        Fail("Not defined OriginalHeight");
+        return;
+    }
+    FFrameCount = FPicture.Height() / FFrameHeight;
+    if (FFrameCount > MaxFrames) {
+        Fail("TOO match sprites");
+        FFrameCount = 0;
+        return;
+    }
+    FSurfaceWidth = FStretching ? FStretchWidth : FPicture.Width();
+    FSurfaceHeight = FStretching ? FStretchHeight : FFrameHeight;
+    FStripIsJpeg = FPicture.Kind() == Imaging::TGraphicKind::Jpeg && !FPicture.Empty();
+    if (FStripIsJpeg && !FDibBitmapLoaded) {
+        Fail("not loaded DIB BMP");
+        return;
+    }
+    // Surfaces of an earlier preparation are replaced, not leaked.
+    for (auto &surface : FpSurface)
+        surface.reset();
+    if (FFrameCount <= 0)
+        return;
+    auto scratch = Imaging::TBitmap32::Create(FPicture.Width(), FFrameHeight);
+    if (!scratch)
+        return;
+    for (int i = 0; i < FFrameCount; ++i) {
+        // Create1Surface cuts into the scratch bitmap of this preparation.
+        FScratch = &*scratch;
+        Create1Surface(i, FSurfaceWidth, FSurfaceHeight);
+    }
+    FScratch = nullptr;
+}
+
+void TQMV::Create1Surface(int index, int width, int height)
+{
+    if (index < 0 || index >= MaxFrames)
+        return;
+    auto &slot = FpSurface[static_cast<std::size_t>(index)];
+    TSurfaceDescription description;
+    description.Flags = DDFlags::DescCaps | DDFlags::DescHeight | DDFlags::DescWidth;
+    description.Caps = DDFlags::CapsOffscreenPlain;
+    description.Width = width;
+    description.Height = height;
+    slot.reset();
+    FLastResult = FDD != nullptr ? FDD->CreateSurface(description, slot) : DDResult::InvalidObject;
+    if (DDFailed(FLastResult)) {
+        slot.reset();
+        Fail("Error CreateSurfaceMOV");
+        return;
+    }
+    IDeviceContext *dc = nullptr;
+    FLastResult = slot->GetDC(dc);
+    if (DDFailed(FLastResult) || dc == nullptr) {
+        slot.reset();
+        Fail("Error FpSurface->GetDC (MOV)");
+        return;
+    }
+    if (FScratch != nullptr) {
+        FillFrame(*dc, *FScratch, index);
+    } else if (auto scratch = Imaging::TBitmap32::Create(std::max(FPicture.Width(), 1), std::max(FFrameHeight, 1))) {
+        FillFrame(*dc, *scratch, index);
+    }
+    slot->ReleaseDC(dc);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colour keys
+
+void TQMV::SetTransparency(bool value)
+{
+    if (FFrameCount == 0)
+        return;
+    if (!value) {
+        FBlitFlags = DDFlags::BltFastNoColorKey;
+        FTransparency = false;
+        return;
+    }
+    FBlitFlags = DDFlags::BltFastSrcColorKey;
+    for (int i = 0; i < FFrameCount && i < MaxFrames; ++i)
+        DDSetColorKey(FpSurface[static_cast<std::size_t>(i)].get(), ColorRefInvalid, i);
+    FTransparency = true;
+}
+
+void TQMV::DDSetColorKey(IDisplaySurface *surface, TColorRef color, int index)
+{
+    if (surface == nullptr)
+        return;
+    const std::uint32_t key = DDColorMatch(*surface, color);
+    FLastResult = surface->SetColorKey(DDFlags::ColorKeySrcBlt, key, key);
+    if (DDFailed(FLastResult)) {
+        if (index >= 0 && index < MaxFrames && FpSurface[static_cast<std::size_t>(index)].get() == surface)
+            FpSurface[static_cast<std::size_t>(index)].reset();
+        Fail("Error SetColorKey (ANI)");
+    }
+}
+
+std::uint32_t TQMV::DDColorMatch(IDisplaySurface &surface, TColorRef color)
+{
+    TColorRef remembered = ColorRefInvalid;
+    bool written = false;
+    if (color != ColorRefInvalid) {
+        IDeviceContext *dc = nullptr;
+        if (DDSucceeded(surface.GetDC(dc)) && dc != nullptr) {
+            remembered = dc->GetPixel(0, 0);
+            dc->SetPixel(0, 0, color);
+            surface.ReleaseDC(dc);
+            written = true;
+        }
+    }
+    std::uint32_t result = ColorRefInvalid;
+    TSurfaceLock lock;
+    TDDResult locked = DDResult::WasStillDrawing;
+    for (int attempt = 0; attempt < MaxStillDrawingRetries && locked == DDResult::WasStillDrawing; ++attempt)
+        locked = surface.Lock(lock, 0);
+    if (DDSucceeded(locked) && lock.Bits != nullptr) {
+        result = *static_cast<const std::uint32_t *>(lock.Bits);
+        if (lock.BitsPerPixel > 0 && lock.BitsPerPixel < 32)
+            result &= (1u << lock.BitsPerPixel) - 1u;
+        surface.Unlock();
+    }
+    if (written) {
+        IDeviceContext *dc = nullptr;
+        if (DDSucceeded(surface.GetDC(dc)) && dc != nullptr) {
+            dc->SetPixel(0, 0, remembered);
+            surface.ReleaseDC(dc);
+        }
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void TQMV::DrawMovie()
+{
+    if (FDDPRIM != nullptr && FDDPRIM->IsLost() == DDResult::SurfaceLost) {
+        Fail("Lost surface");
+        return;
+    }
+    FSourceX = 0;
+    FSourceY = 0;
+    FDrawWidth = FStretching ? FStretchWidth : FPicture.Width();
+    FDrawHeight = FStretching ? FStretchHeight : FFrameHeight;
+    DrawImageFunc();
+}
+
+void TQMV::DrawImageFunc()
+{
+    // The frame must be one of the strip's and have its surface; anything else draws nothing.
+    if (FNumberFrame < 0 || FNumberFrame >= FFrameCount || FNumberFrame >= MaxFrames)
+        return;
+    IDisplaySurface *frame = FpSurface[static_cast<std::size_t>(FNumberFrame)].get();
+    if (frame == nullptr || FDDBACK == nullptr || FEngine == nullptr)
+        return;
+    const auto blit = ClipToScreen(FShowX, FShowY, FDrawWidth, FDrawHeight, FSourceX, FSourceY, FEngine->Width(), FEngine->Height());
+    if (!blit)
+        return;
+    FLastResult = BltFastRetrying(*FDDBACK, *blit, *frame, FBlitFlags);
+    if (FLastResult == DDResult::SurfaceLost) {
+        Fail("Lost surface");
+        return;
+    }
+    if (DDFailed(FLastResult))
+        Fail(std::string("Error FDDBACK->BltFast (MOV) err #") + BltFastErrorName(FLastResult));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Restore and release
+
+void TQMV::RestoreSurfaces()
+{
+    for (int i = 0; i < FFrameCount && i < MaxFrames; ++i) {
+        auto &slot = FpSurface[static_cast<std::size_t>(i)];
+        if (!slot)
+            continue;
+        FLastResult = slot->Restore();
+        if (DDFailed(FLastResult)) {
+            Fail("Can't restore surface TQMV");
+            return;
+        }
+        IDeviceContext *dc = nullptr;
+        FLastResult = slot->GetDC(dc);
+        if (DDFailed(FLastResult) || dc == nullptr) {
+            slot.reset();
+            Fail("Error FpSurface->GetDC (RestoreSurfaces)");
+            return;
+        }
+        if (auto scratch = Imaging::TBitmap32::Create(std::max(FPicture.Width(), 1), std::max(FFrameHeight, 1)))
+            FillFrame(*dc, *scratch, i);
+        slot->ReleaseDC(dc);
+    }
+}
+
+void TQMV::CloseDXMovie()
+{
+    for (auto &surface : FpSurface)
+        surface.reset();
+    FDD = nullptr;
+    FDDBACK = nullptr;
+    FDDPRIM = nullptr;
+}
+
+} // namespace Halcyra

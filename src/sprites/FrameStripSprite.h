@@ -1,0 +1,138 @@
+// The frame-strip sprite TQMV: a vertical strip of equal frames cut once into one off-screen surface
+// per frame (at most 200), optionally stretched to a common size, drawn one frame at a time with a
+// clipped BltFast; with transparency on, each frame keys out the colour of its own top-left pixel.
+// JPEG strips are cut from their decoded copy DibBitmap, bitmap strips from the picture itself.
+#pragma once
+
+#include "engine/Component.h"
+#include "engine/Engine.h"
+#include "imaging/Bitmap32.h"
+#include "imaging/Picture.h"
+#include "platform/DeviceContext.h"
+#include "platform/Display.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Halcyra {
+
+class TQMV : public TComponent, public IEngineSprite {
+public:
+    static constexpr int MaxFrames = 200;
+
+    explicit TQMV(TQss *parent = nullptr);
+    ~TQMV() override;
+    TQMV(const TQMV &) = delete;
+    TQMV &operator=(const TQMV &) = delete;
+
+    std::string_view ClassName() const override { return "TQMV"; }
+
+    TQss *Parent() const { return FEngine; }
+    void SetParent(TQss *engine);
+
+    const Imaging::TPicture &Picture() const { return FPicture; }
+    void SetPicture(Imaging::TPicture picture) { FPicture = std::move(picture); }
+
+    // The decoded copy of a JPEG strip. A present bitmap is copied and marks DibBitmap loaded; an
+    // absent one changes nothing.
+    void SetFDibBitmap(const Imaging::TBitmap32 *bitmap);
+    const Imaging::TBitmap32 *DibBitmap() const { return FDibBitmap ? &*FDibBitmap : nullptr; }
+    bool DibBitmapLoaded() const { return FDibBitmapLoaded; }
+
+    // Cuts the strip into frame surfaces.
+    void CreateDXMovie();
+    // Creates and fills the surface of frame i.
+    void Create1Surface(int index, int width, int height);
+    // Colour keys on or off for all frames; follows CreateDXMovie.
+    void SetTransparency(bool value);
+    bool GetTransparency() const { return FTransparency; }
+    // Keys a frame's surface with the raw value a colour has in it (its top-left pixel for
+    // ColorRefInvalid).
+    void DDSetColorKey(Platform::IDisplaySurface *surface, Platform::TColorRef color, int index);
+    std::uint32_t DDColorMatch(Platform::IDisplaySurface &surface, Platform::TColorRef color);
+    // Draws frame NumberFrame at (ShowX, ShowY); a frame outside the strip or without a surface
+    // draws nothing.
+    void DrawMovie();
+    void DrawImageFunc();
+    // Restores and refills every frame surface after the engine restored a lost primary.
+    void RestoreSurfaces();
+    // Releases every frame surface.
+    void CloseDXMovie();
+
+    void EngineClosing() override { CloseDXMovie(); }
+    void EngineRestored() override { RestoreSurfaces(); }
+
+    void SetShowX(int value);
+    void SetShowY(int value);
+    int GetShowX() const { return FShowX; }
+    int GetShowY() const { return FShowY; }
+    void SetNumberFrame(int value) { FNumberFrame = value; }
+    int GetNumberFrame() const { return FNumberFrame; }
+    // The frame height (OriginalHeight); with stretching on it also sets the stretch size from the
+    // design space.
+    void SetYOffsetFrame(int value);
+    int GetYOffsetFrame() const { return FFrameHeight; }
+    void SetStretching(bool value) { FStretching = value; }
+    bool GetStretching() const { return FStretching; }
+    void SetStretchWidth(int value) { FStretchWidth = value; }
+    void SetStretchHeight(int value) { FStretchHeight = value; }
+    int GetStretchWidth() const { return FStretchWidth; }
+    int GetStretchHeight() const { return FStretchHeight; }
+
+    std::string GetErrorResult() const { return FErrorResult.Get(); }
+    void SetErrorResult(const std::string &value) { FErrorResult.Set(value); }
+    TNotifyEvent OnError;
+
+    int FrameCount() const { return FFrameCount; }
+    int FrameSurfaceWidth() const { return FSurfaceWidth; }
+    int FrameSurfaceHeight() const { return FSurfaceHeight; }
+    bool StripIsJpeg() const { return FStripIsJpeg; }
+    Platform::IDisplaySurface *FrameSurface(int index) const;
+    std::uint32_t BlitFlags() const { return FBlitFlags; }
+    Platform::TDDResult LastResult() const { return FLastResult; }
+
+protected:
+    void Fail(const std::string &message);
+
+private:
+    // The strip the frames are cut from: DibBitmap for a JPEG strip, the picture otherwise.
+    const Imaging::TBitmap32 *SourceImage() const;
+    // Copies band i of the source image into the scratch bitmap (black where the source is short)
+    // and stretch-draws it into the frame's surface through the device context.
+    void FillFrame(Platform::IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index);
+
+    TQss *FEngine = nullptr;
+    Imaging::TPicture FPicture;
+    int FFrameCount = 0;
+    Platform::IDisplayDevice *FDD = nullptr;
+    std::array<std::unique_ptr<Platform::IDisplaySurface>, MaxFrames> FpSurface;
+    Platform::IDisplaySurface *FDDBACK = nullptr;
+    Platform::IDisplaySurface *FDDPRIM = nullptr;
+    Platform::TDDResult FLastResult = 0;
+    TErrorText FErrorResult;
+    int FShowX = 0;
+    int FShowY = 0;
+    int FSourceX = 0;
+    int FDrawWidth = 0;
+    int FSourceY = 0;
+    int FDrawHeight = 0;
+    int FNumberFrame = 0;
+    int FFrameHeight = 0;
+    std::uint32_t FBlitFlags = 0;
+    bool FTransparency = false;
+    int FStretchWidth = 100;
+    int FStretchHeight = 100;
+    bool FStretching = false;
+    int FSurfaceWidth = 0;
+    int FSurfaceHeight = 0;
+    bool FStripIsJpeg = false;
+    std::optional<Imaging::TBitmap32> FDibBitmap;
+    bool FDibBitmapLoaded = false;
+    // The scratch bitmap of one frame while CreateDXMovie runs; null otherwise.
+    Imaging::TBitmap32 *FScratch = nullptr;
+};
+
+} // namespace Halcyra

@@ -1,0 +1,223 @@
+// The image sprite: preparation of its surface, the black colour key, the clipped per-frame blit,
+// restore after a surface loss, and release.
+#include "sprites/ImageSprite.h"
+
+#include "platform/DeviceContext.h"
+#include "sprites/SpriteBlit.h"
+
+namespace Halcyra {
+
+using namespace Platform;
+
+TQIM::TQIM(TQss *parent)
+{
+    SetParent(parent);
+}
+
+TQIM::~TQIM()
+{
+    CloseDXImage();
+    SetParent(nullptr);
+}
+
+void TQIM::SetParent(TQss *engine)
+{
+    if (engine == FEngine)
+        return;
+    if (FEngine != nullptr)
+        FEngine->DetachSprite(this);
+    FEngine = engine;
+    if (FEngine != nullptr)
+        FEngine->AttachSprite(this);
+}
+
+void TQIM::Fail(const std::string &message)
+{
+    FErrorResult.Set(message);
+    if (OnError)
+        OnError(*this);
+}
+
+int TQIM::DrawWidth() const
+{
+    return FStretching ? FStretchWidth : FPicture.Width();
+}
+
+int TQIM::DrawHeight() const
+{
+    return FStretching ? FStretchHeight : FPicture.Height();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Design space
+
+void TQIM::SetShowX(int value)
+{
+    FShowX = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
+}
+
+void TQIM::SetShowY(int value)
+{
+    FShowY = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
+}
+
+void TQIM::SetOriginalWidth(int value)
+{
+    FOriginalWidth = value;
+    FStretchWidth = FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
+}
+
+void TQIM::SetOriginalHeight(int value)
+{
+    FOriginalHeight = value;
+    FStretchHeight = FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Surface
+
+void TQIM::RenderPicture(IDeviceContext &dc)
+{
+    const Imaging::TBitmap32 *bitmap = FPicture.Bitmap();
+    if (bitmap == nullptr)
+        return;
+    if (FStretching)
+        dc.StretchDrawBitmap(TRect{0, 0, FStretchWidth, FStretchHeight}, *bitmap);
+    else
+        dc.DrawBitmap(0, 0, *bitmap);
+}
+
+void TQIM::CreateDXImage()
+{
+    FDD = FEngine != nullptr ? FEngine->GetFDD() : nullptr;
+    if (FDD == nullptr) {
+        Fail("FDD==NULL");
+        return;
+    }
+    FDDBACK = FEngine->GetFDDBACK();
+    if (FDDBACK == nullptr) {
+        Fail("FDDBACK==NULL");
+        return;
+    }
+    FDDPRIM = FEngine->GetFDDPRIM();
+    if (FDDPRIM == nullptr) {
+        Fail("FDDPRIM==NULL");
+        return;
+    }
+
+    TSurfaceDescription description;
+    description.Flags = DDFlags::DescCaps | DDFlags::DescHeight | DDFlags::DescWidth;
+    description.Caps = DDFlags::CapsOffscreenPlain;
+    description.Width = DrawWidth();
+    description.Height = DrawHeight();
+    FpSurface.reset();
+    FLastResult = FDD->CreateSurface(description, FpSurface);
+    if (DDFailed(FLastResult)) {
+        FpSurface.reset();
+        Fail("eCreateSurfaceQIM");
+        return;
+    }
+    IDeviceContext *dc = nullptr;
+    FLastResult = FpSurface->GetDC(dc);
+    if (DDFailed(FLastResult) || dc == nullptr) {
+        FpSurface.reset();
+        Fail("eFpSurface->GetDC (QIM)");
+        return;
+    }
+    RenderPicture(*dc);
+    FpSurface->ReleaseDC(dc);
+}
+
+void TQIM::SetTransparency(bool value)
+{
+    if (!FpSurface) {
+        Fail("eFpSurface==NULL");
+        return;
+    }
+    if (FDDBACK == nullptr) {
+        Fail("eFDDBACK==NULL");
+        return;
+    }
+    if (!value) {
+        FBlitFlags = DDFlags::BltFastNoColorKey;
+        FTransparency = false;
+        return;
+    }
+    FBlitFlags = DDFlags::BltFastSrcColorKey;
+    FTransparency = true;
+    FLastResult = FpSurface->SetColorKey(DDFlags::ColorKeySrcBlt, 0, 0);
+    if (DDFailed(FLastResult)) {
+        FpSurface.reset();
+        Fail("eSetColorKey (QIM)");
+    }
+}
+
+void TQIM::RestoreSurface()
+{
+    // A sprite that never got its surface has nothing to restore.
+    if (!FpSurface)
+        return;
+    FLastResult = FpSurface->Restore();
+    if (DDFailed(FLastResult)) {
+        Fail("Can't restore surface TQIM");
+        return;
+    }
+    IDeviceContext *dc = nullptr;
+    FLastResult = FpSurface->GetDC(dc);
+    if (DDFailed(FLastResult) || dc == nullptr) {
+        FpSurface.reset();
+        Fail("eFpSurface->GetDC (BMP)");
+        return;
+    }
+    RenderPicture(*dc);
+    FpSurface->ReleaseDC(dc);
+}
+
+void TQIM::CloseDXImage()
+{
+    FpSurface.reset();
+    // The engine's surfaces go next; the borrowed references must not outlive them.
+    FDD = nullptr;
+    FDDBACK = nullptr;
+    FDDPRIM = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void TQIM::DrawImage()
+{
+    if (FDDPRIM != nullptr && FDDPRIM->IsLost() == DDResult::SurfaceLost) {
+        Fail("Lost surface");
+        return;
+    }
+    FSourceX = 0;
+    FSourceY = 0;
+    FDrawWidth = DrawWidth();
+    FDrawHeight = DrawHeight();
+    DrawImageFunc();
+}
+
+void TQIM::DrawImageFunc()
+{
+    if (!FpSurface) {
+        Fail("eFpSurface==NULL");
+        return;
+    }
+    if (FDDBACK == nullptr || FEngine == nullptr) {
+        Fail("eFDDBACK==NULL");
+        return;
+    }
+    const auto blit = ClipToScreen(FShowX, FShowY, FDrawWidth, FDrawHeight, FSourceX, FSourceY, FEngine->Width(), FEngine->Height());
+    if (!blit)
+        return;
+    FLastResult = BltFastRetrying(*FDDBACK, *blit, *FpSurface, FBlitFlags);
+    if (FLastResult == DDResult::SurfaceLost) {
+        Fail("Lost surface");
+        return;
+    }
+    if (DDFailed(FLastResult))
+        Fail(std::string("Error FDDBACK->BltFast (BMP) err #") + BltFastErrorName(FLastResult));
+}
+
+} // namespace Halcyra

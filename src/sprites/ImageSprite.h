@@ -1,0 +1,115 @@
+// The image sprite TQIM: one picture (JPEG, BMP or GIF) rendered once into an off-screen surface of
+// its own, optionally stretched, and copied onto the engine's back surface every frame with one
+// clipped BltFast, with or without a black colour key. Positions and sizes may be given in the
+// 1024 by 768 design space. The gadgets derive from it.
+#pragma once
+
+#include "engine/Component.h"
+#include "engine/Engine.h"
+#include "imaging/Picture.h"
+#include "platform/Display.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Halcyra {
+
+class TQIM : public TComponent, public IEngineSprite {
+public:
+    // A sprite placed on the engine (its parent), or on none.
+    explicit TQIM(TQss *parent = nullptr);
+    // Releases the surface and leaves the engine.
+    ~TQIM() override;
+    TQIM(const TQIM &) = delete;
+    TQIM &operator=(const TQIM &) = delete;
+
+    std::string_view ClassName() const override { return "TQIM"; }
+
+    // The engine the sprite sits on; the sprite takes part in its closing and restoring.
+    TQss *Parent() const { return FEngine; }
+    void SetParent(TQss *engine);
+
+    const Imaging::TPicture &Picture() const { return FPicture; }
+    void SetPicture(Imaging::TPicture picture) { FPicture = std::move(picture); }
+
+    // Renders the picture into a new surface of the sprite.
+    void CreateDXImage();
+    // Switches the black colour key on or off; follows CreateDXImage.
+    void SetTransparency(bool value);
+    bool GetTransparency() const { return FTransparency; }
+    // Draws the sprite for this frame.
+    void DrawImage();
+    // The clipped blit of the draw size from the source origin.
+    void DrawImageFunc();
+    // After the engine restored a lost primary: restores the surface and renders the picture again.
+    void RestoreSurface();
+    // Releases the surface.
+    void CloseDXImage();
+
+    void EngineClosing() override { CloseDXImage(); }
+    void EngineRestored() override { RestoreSurface(); }
+
+    void SetShowX(int value);
+    void SetShowY(int value);
+    int GetShowX() const { return FShowX; }
+    int GetShowY() const { return FShowY; }
+    void SetStretching(bool value) { FStretching = value; }
+    bool GetStretching() const { return FStretching; }
+    void SetStretchWidth(int value) { FStretchWidth = value; }
+    void SetStretchHeight(int value) { FStretchHeight = value; }
+    int GetStretchWidth() const { return FStretchWidth; }
+    int GetStretchHeight() const { return FStretchHeight; }
+    // Design-unit sizes: converted into the stretch size whatever Stretching is.
+    void SetOriginalWidth(int value);
+    void SetOriginalHeight(int value);
+    int GetOriginalWidth() const { return FOriginalWidth; }
+    int GetOriginalHeight() const { return FOriginalHeight; }
+
+    std::string GetErrorResult() const { return FErrorResult.Get(); }
+    void SetErrorResult(const std::string &value) { FErrorResult.Set(value); }
+    TNotifyEvent OnError;
+
+    // The sprite's own surface (null when absent) and the engine's it borrowed at preparation.
+    Platform::IDisplaySurface *Surface() const { return FpSurface.get(); }
+    Platform::IDisplayDevice *GetFDD() const { return FDD; }
+    Platform::IDisplaySurface *GetFDDBACK() const { return FDDBACK; }
+    Platform::IDisplaySurface *GetFDDPRIM() const { return FDDPRIM; }
+    std::uint32_t BlitFlags() const { return FBlitFlags; }
+    Platform::TDDResult LastResult() const { return FLastResult; }
+
+protected:
+    // Stores the text and fires OnError.
+    void Fail(const std::string &message);
+    // The draw size: the stretch size when stretching, else the picture's size.
+    int DrawWidth() const;
+    int DrawHeight() const;
+
+private:
+    // Draws the picture into the surface through a device context (step 7 of the preparation).
+    void RenderPicture(Platform::IDeviceContext &dc);
+
+    TQss *FEngine = nullptr;
+    Imaging::TPicture FPicture;
+    Platform::IDisplayDevice *FDD = nullptr;
+    Platform::IDisplaySurface *FDDBACK = nullptr;
+    Platform::IDisplaySurface *FDDPRIM = nullptr;
+    std::unique_ptr<Platform::IDisplaySurface> FpSurface;
+    Platform::TDDResult FLastResult = 0;
+    TErrorText FErrorResult;
+    int FShowX = 0;
+    int FShowY = 0;
+    int FSourceX = 0;
+    int FSourceY = 0;
+    int FDrawWidth = 0;
+    int FDrawHeight = 0;
+    std::uint32_t FBlitFlags = 0;
+    bool FTransparency = false;
+    int FStretchWidth = 100;
+    int FStretchHeight = 100;
+    bool FStretching = false;
+    int FOriginalWidth = 100;
+    int FOriginalHeight = 100;
+};
+
+} // namespace Halcyra
