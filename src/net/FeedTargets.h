@@ -1,0 +1,97 @@
+// Where the feed step puts what it downloaded (the weather gadget's values and refresh counter, the
+// news ticker's texts, the main form's news link) and the settings it reads, as the feed code sees
+// them. The scene implements IFeedTargets over its gadgets; TFeedValues is a complete implementation
+// whose texts are safe to read on the frame timer thread while the user-interface thread writes them.
+#pragma once
+
+#include "BuildHosts.h"
+
+#include <mutex>
+#include <string>
+
+namespace Halcyra::Net {
+
+// The weather gadget's not-available code and text.
+inline constexpr int WeatherCodeNotAvailable = 48;
+inline constexpr const char *WeatherTextNotAvailable = "NA";
+// The news ticker's line before the first feed, and after an answer that is no feed.
+inline constexpr const char *NewsNotAvailable = "*** Not Available Now ***";
+
+// The settings the feed step reads at every refresh, copied from the loaded settings.
+struct TFeedSettings {
+    bool ShowWeather = false;
+    bool ShowNews = false;
+    bool UseProxy = false;
+    std::string Proxy;       // proxy host name or address
+    std::string Port;        // proxy port, as decimal text
+    std::string TDegree;     // units letter sent to the weather service: "c" or "f"
+    std::string WeatherCode; // location code sent to the weather service
+    std::string RSS_Url;     // address of the news feed
+    // Host (and optional ":port") of the weather RSS service; the build's host unless a test points
+    // it at a server of its own.
+    std::string WeatherHost = BuildHosts::WeatherHost;
+};
+
+// The values the feed step writes. Every call comes from the user-interface thread; an implementation
+// must let the frame timer thread read the texts meanwhile without ever seeing one half replaced.
+class IFeedTargets {
+public:
+    virtual ~IFeedTargets() = default;
+
+    // The weather gadget's refresh schedule: 0 means a refresh is due, any other value counts minute
+    // changes since the last refresh.
+    virtual int GetRefreshCounter() const = 0;
+    virtual void SetRefreshCounter(int counter) = 0;
+
+    // Weather gadget: condition codes (48 not available) and temperatures as the feed writes them.
+    virtual void SetTodayCode(int code) = 0;
+    virtual void SetTodayNow(const std::string &text) = 0;
+    virtual void SetTomorrowCode(int code) = 0;
+    virtual void SetTomorrowLow(const std::string &text) = 0;
+    virtual void SetTomorrowHi(const std::string &text) = 0;
+
+    // News ticker: the feed's name and the joined headlines; the main form's link opened with F2.
+    virtual void SetNameNews(const std::string &text) = 0;
+    virtual void SetRssLine(const std::string &text) = 0;
+    virtual void SetNewsLink(const std::string &link) = 0;
+};
+
+// A complete set of feed values with the gadgets' initial values, guarded by one lock so that any
+// thread may read while another writes.
+class TFeedValues final : public IFeedTargets {
+public:
+    int GetRefreshCounter() const override;
+    void SetRefreshCounter(int counter) override;
+
+    int GetTodayCode() const;
+    void SetTodayCode(int code) override;
+    std::string GetTodayNow() const;
+    void SetTodayNow(const std::string &text) override;
+    int GetTomorrowCode() const;
+    void SetTomorrowCode(int code) override;
+    std::string GetTomorrowLow() const;
+    void SetTomorrowLow(const std::string &text) override;
+    std::string GetTomorrowHi() const;
+    void SetTomorrowHi(const std::string &text) override;
+
+    std::string GetNameNews() const;
+    void SetNameNews(const std::string &text) override;
+    std::string GetRssLine() const;
+    void SetRssLine(const std::string &text) override;
+    std::string GetNewsLink() const;
+    void SetNewsLink(const std::string &link) override;
+
+private:
+    mutable std::mutex FLock;
+    int FRefreshCounter = 0;
+    int FTodayCode = WeatherCodeNotAvailable;
+    int FTomorrowCode = WeatherCodeNotAvailable;
+    std::string FTodayNow = WeatherTextNotAvailable;
+    std::string FTomorrowHi = WeatherTextNotAvailable;
+    std::string FTomorrowLow = WeatherTextNotAvailable;
+    std::string FRssLine = NewsNotAvailable;
+    std::string FNameNews;
+    std::string FNewsLink;
+};
+
+} // namespace Halcyra::Net

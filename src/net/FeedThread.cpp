@@ -1,0 +1,141 @@
+// The feed thread's pacing loop and the feed step it hands to the user-interface thread.
+#include "net/FeedThread.h"
+
+#include "net/FeedParsing.h"
+#include "net/SockErrors.h"
+#include "net/TextRoutines.h"
+#include "platform/Application.h"
+
+#include <chrono>
+
+namespace Halcyra::Net {
+
+WeatherHTTP::WeatherHTTP(Platform::IApplication &application, THttpClient &client, IFeedTargets &targets,
+                         const TFeedSettings &settings, std::function<int()> minute, TThreadStart start)
+    : FApplication(application), FClient(client), FTargets(targets), FSettings(settings), FMinute(std::move(minute))
+{
+    if (start == TThreadStart::Running)
+        Start();
+}
+
+WeatherHTTP::~WeatherHTTP()
+{
+    Terminate();
+    if (!FThread.joinable())
+        return;
+    // The thread may be waiting for the user-interface thread to run its step: keep handling messages
+    // until it has seen the end request.
+    while (!FFinished) {
+        FApplication.ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FThread.join();
+}
+
+void WeatherHTTP::Start()
+{
+    if (FThread.joinable() || FTerminated)
+        return;
+    FThread = std::thread([this] { Execute(); });
+}
+
+void WeatherHTTP::Terminate()
+{
+    FTerminated = true;
+    FClient.Abort();
+}
+
+void WeatherHTTP::Execute()
+{
+    while (!FTerminated) {
+        // A loop that has ended runs no more steps: nothing is left to pace.
+        if (!FApplication.Synchronize([this] { FeedTick(); }))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FFinished = true;
+}
+
+void WeatherHTTP::FeedTick()
+{
+    // A step handed over while a download of the previous one waits would nest: it is dropped.
+    if (FTerminated || FInFeedTick)
+        return;
+    FInFeedTick = true;
+    struct TTickGuard {
+        bool &InFeedTick;
+        ~TTickGuard() { InFeedTick = false; }
+    } guard{FInFeedTick};
+
+    if (FTargets.GetRefreshCounter() == 0) {
+        if (FSettings.ShowWeather)
+            RefreshWeatherFeed();
+        if (FSettings.ShowNews && !FTerminated)
+            RefreshNewsFeed();
+        FTargets.SetRefreshCounter(1);
+    }
+    int minute = FMinute();
+    int counter = FTargets.GetRefreshCounter();
+    int next = counter;
+    if (minute != LastMinute)
+        ++next;
+    if (next > RefreshMinutes)
+        next = 0;
+    if (next != counter)
+        FTargets.SetRefreshCounter(next);
+    LastMinute = minute;
+}
+
+void WeatherHTTP::PrepareClient()
+{
+    FClient.SetTimeOut(FeedTimeOut);
+    if (FSettings.UseProxy) {
+        FClient.SetProxyPort(StrToInt(FSettings.Port));
+        FClient.SetProxy(FSettings.Proxy);
+    } else {
+        FClient.SetProxy("");
+        FClient.SetProxyPort(0);
+    }
+}
+
+void WeatherHTTP::RefreshWeatherFeed()
+{
+    try {
+        PrepareClient();
+        FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree));
+        TWeatherValues values = ParseWeatherFeed(FClient.GetBody());
+        FTargets.SetTodayCode(values.TodayCode);
+        FTargets.SetTodayNow(values.TodayNow);
+        FTargets.SetTomorrowCode(values.TomorrowCode);
+        FTargets.SetTomorrowLow(values.TomorrowLow);
+        FTargets.SetTomorrowHi(values.TomorrowHi);
+    } catch (const ESockError &) {
+        // Leaves the client ready for the next request.
+        FClient.Disconnect();
+        FClient.Abort();
+    } catch (...) {
+        // A bad address, port or answer ends this refresh quietly; the schedule goes on.
+        FClient.Disconnect();
+    }
+}
+
+void WeatherHTTP::RefreshNewsFeed()
+{
+    try {
+        PrepareClient();
+        FClient.Get(FSettings.RSS_Url);
+        TNewsValues values = ParseNewsFeed(FClient.GetBody());
+        if (values.NameNews)
+            FTargets.SetNameNews(*values.NameNews);
+        if (values.NewsLink)
+            FTargets.SetNewsLink(*values.NewsLink);
+        FTargets.SetRssLine(values.RssLine);
+    } catch (const ESockError &) {
+        FClient.Disconnect();
+        FClient.Abort();
+    } catch (...) {
+        FClient.Disconnect();
+    }
+}
+
+} // namespace Halcyra::Net

@@ -1,0 +1,76 @@
+// WeatherHTTP, the thread that keeps the weather gadget and the news ticker supplied: it only paces
+// the work, handing one feed step at a time to the user-interface thread, where the downloads, the
+// parsing and the writes to the gadgets happen.
+#pragma once
+
+#include "net/FeedTargets.h"
+#include "net/HttpClient.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace Halcyra::Platform {
+class IApplication;
+}
+
+namespace Halcyra::Net {
+
+// Whether the thread starts running when it is made.
+enum class TThreadStart { Running, Suspended };
+
+class WeatherHTTP {
+public:
+    // Minute changes between two refreshes.
+    static constexpr int RefreshMinutes = 30;
+    // The time budget of every feed download, in milliseconds.
+    static constexpr int FeedTimeOut = 5000;
+
+    // client, targets and application must outlive the thread object; settings are copied. minute
+    // returns the minute (0..59) of the local time now.
+    WeatherHTTP(Platform::IApplication &application, THttpClient &client, IFeedTargets &targets,
+                const TFeedSettings &settings, std::function<int()> minute,
+                TThreadStart start = TThreadStart::Running);
+    // Asks the thread to end and waits for it, handling the application's messages meanwhile so that a
+    // step the thread is waiting on can still run (it does nothing once the end is asked). Must not be
+    // called from inside a feed step, that is from a handler that runs while a download waits.
+    ~WeatherHTTP();
+
+    WeatherHTTP(const WeatherHTTP &) = delete;
+    WeatherHTTP &operator=(const WeatherHTTP &) = delete;
+
+    // Starts a thread made suspended; does nothing when it runs already.
+    void Start();
+    // Asks the thread to end after its current pass, and aborts a download in progress; safe from any
+    // thread and at any time, a feed step included.
+    void Terminate();
+    bool GetTerminated() const { return FTerminated; }
+
+    // One feed step, on the user-interface thread: refreshes when due and counts minute changes.
+    void FeedTick();
+    // Download and parse one feed. Any failure ends the refresh and leaves the gadgets as they were.
+    void RefreshWeatherFeed();
+    void RefreshNewsFeed();
+
+    // Minute of the local time at the previous step; 0 when the thread is made.
+    std::int32_t LastMinute = 0;
+
+private:
+    void Execute();
+    // Time-out and proxy from the settings; raises a number-conversion error for a port that is not a
+    // number.
+    void PrepareClient();
+
+    Platform::IApplication &FApplication;
+    THttpClient &FClient;
+    IFeedTargets &FTargets;
+    TFeedSettings FSettings;
+    std::function<int()> FMinute;
+    std::atomic<bool> FTerminated = false;
+    std::atomic<bool> FFinished = false;
+    bool FInFeedTick = false;
+    std::thread FThread;
+};
+
+} // namespace Halcyra::Net

@@ -1,0 +1,283 @@
+// GET over HTTP/1.0: the URL is taken apart, the request lines are built in a fixed order, and the
+// response is read to the server's close. Redirects and repeats run again, a bounded number of times.
+#include "net/HttpClient.h"
+
+#include "net/SockErrors.h"
+#include "net/TextRoutines.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <stdexcept>
+#include <string_view>
+
+namespace Halcyra::Net {
+namespace {
+
+constexpr std::string_view AcceptLine1 = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff";
+constexpr std::string_view AcceptLine2 = "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript";
+constexpr std::string_view ContentTypeLine = "Content-type: application/x-www-form-urlencoded";
+
+std::string UpperCase(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+// Position of the n-th (1-based) "/" in text, or npos.
+std::size_t NthSlash(const std::string &text, int n)
+{
+    std::size_t at = std::string::npos;
+    for (int i = 0; i < n; ++i) {
+        at = text.find('/', at == std::string::npos ? 0 : at + 1);
+        if (at == std::string::npos)
+            break;
+    }
+    return at;
+}
+
+std::string_view WithoutLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+// The status code from the status line's second word; 0 when that is not a number.
+int StatusOf(std::string_view line)
+{
+    line = WithoutLineEnd(line);
+    std::size_t first = line.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return 0;
+    std::size_t gap = line.find(' ', first);
+    if (gap == std::string_view::npos)
+        return 0;
+    std::size_t second = line.find_first_not_of(' ', gap);
+    if (second == std::string_view::npos)
+        return 0;
+    std::string_view word = line.substr(second, line.find(' ', second) - second);
+    int status = 0;
+    auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), status, 10);
+    if (error != std::errc() || end != word.data() + word.size())
+        return 0;
+    return status;
+}
+
+// A header value from the given (0-based) offset of its line: no line end, no stray CR, 256 bytes at
+// most.
+std::string HeaderValue(std::string_view line, std::size_t offset, std::size_t limit)
+{
+    line = WithoutLineEnd(line);
+    if (offset >= line.size())
+        return {};
+    std::string value(line.substr(offset, limit));
+    value.erase(std::remove(value.begin(), value.end(), '\r'), value.end());
+    return value;
+}
+
+// "http://" + host, with ":" + port unless it is 80.
+std::string ServerURL(const std::string &host, int port)
+{
+    std::string url("http://");
+    url.append(host);
+    if (port != 80) {
+        url.push_back(':');
+        url.append(std::to_string(port));
+    }
+    return url;
+}
+
+} // namespace
+
+THttpClient::THttpClient(Platform::ISocketLayer &sockets, Platform::IApplication &application)
+    : TSockCore(sockets, application)
+{
+}
+
+void THttpClient::Get(const std::string &url)
+{
+    // A handler that runs while a request waits must not start another one on the same client.
+    if (FBusy)
+        throw ESockError(std::string(SockText::AlreadyConnected));
+    FBusy = true;
+    struct TBusyGuard {
+        bool &Busy;
+        ~TBusyGuard() { Busy = false; }
+    } guard{FBusy};
+
+    ResetAbort();
+    FCommand = TCmdType::Get;
+    FURL = url;
+    HTTPConnect();
+}
+
+void THttpClient::ParseURL()
+{
+    if (FURL.empty())
+        throw std::runtime_error(std::string(SockText::EmptyURL));
+    if (FPort == 0)
+        FPort = 80;
+
+    bool hasDoubleSlash = FURL.find("//") != std::string::npos;
+    std::size_t first = NthSlash(FURL, 1);
+    std::size_t second = NthSlash(FURL, 2);
+    std::size_t third = NthSlash(FURL, 3);
+
+    if (hasDoubleSlash)
+        FPath = third == std::string::npos ? std::string() : FURL.substr(third);
+    else if (first != std::string::npos)
+        FPath = FURL.substr(first);
+    else
+        FPath.clear();
+    if (FPath.size() > MaxPathLength)
+        FPath.resize(MaxPathLength);
+
+    std::size_t colon = FURL.find(':');
+    if (colon != std::string::npos) {
+        std::string scheme = UpperCase(std::string_view(FURL).substr(0, colon));
+        if (scheme == "GOPHER")
+            FPort = 70;
+        else if (scheme == "FTP")
+            FPort = 21;
+        else if (scheme == "HTTPS")
+            throw std::runtime_error(std::string(SockText::SecureNotSupported));
+        else
+            FPort = 80;
+    }
+
+    // A URL that starts with "/" names a path on the host of the previous request.
+    if (hasDoubleSlash) {
+        std::size_t from = second + 1;
+        std::size_t to = third == std::string::npos ? FURL.size() : third;
+        std::string host = FURL.substr(from, to - from);
+        FHost = std::move(host);
+    } else if (FURL.front() != '/') {
+        FHost = FURL.substr(0, first);
+    }
+    if (hasDoubleSlash || FURL.front() != '/') {
+        std::size_t portColon = FHost.find(':');
+        if (portColon != std::string::npos) {
+            FPort = StrToInt(std::string_view(FHost).substr(portColon + 1));
+            FHost.resize(portColon);
+        }
+    }
+
+    if (FPath.empty()) {
+        FPath.assign(1, '/');
+        FURL.push_back('/');
+    }
+}
+
+void THttpClient::AssembleHTTPHeader()
+{
+    FRequest.Clear();
+    if (FProxy.empty()) {
+        FRequest.Add("GET " + FPath + " HTTP/1.0");
+    } else {
+        FRequest.Add("GET " + FURL + " HTTP/1.0");
+        FRequest.Add("Proxy-Connection: Keep-Alive");
+        FRequest.Add("Host: " + FHost);
+    }
+    // Finds the proxy's Host line, or adds the line for a direct request.
+    FRequest.SetValue("Host", FHost);
+    FRequest.Add(std::string(AcceptLine1));
+    FRequest.Add(std::string(AcceptLine2));
+    if (!FHeaderInfo.Cookie.empty())
+        FRequest.SetValue("Cookie", FHeaderInfo.Cookie);
+    FRequest.Add(std::string(ContentTypeLine));
+}
+
+void THttpClient::SendHTTP()
+{
+    std::string text;
+    for (const std::string &line : FRequest.GetLines()) {
+        text += line;
+        text += "\r\n";
+    }
+    text += "\r\n";
+    SendText(text);
+}
+
+void THttpClient::RemoveHeader()
+{
+    FHeader.clear();
+    FLocation.clear();
+    FSetCookie.clear();
+
+    std::string line;
+    bool more = ReadLine(line);
+    FStatus = StatusOf(line);
+    FHeader += line;
+    while (more) {
+        more = ReadLine(line);
+        if (FHeader.size() + line.size() > MaxHeaderSize)
+            throw EAbortError(std::string(SockText::ReadlnAborted));
+        FHeader += line;
+        if (line == "\n" || line == "\r\n")
+            break;
+        std::string_view name(line);
+        name = name.substr(0, name.find(' '));
+        std::string upperName = UpperCase(name);
+        if (upperName == "SET-COOKIE:")
+            FSetCookie = HeaderValue(line, 12, MaxHeaderValueLength);
+        else if (upperName == "LOCATION:")
+            FLocation = HeaderValue(line, 10, MaxHeaderValueLength);
+        // Content-Length does not limit the body: the body is read until the server closes.
+    }
+}
+
+void THttpClient::Fire(const THttpNotify &handler)
+{
+    if (handler)
+        handler(*this, FCommand);
+}
+
+void THttpClient::HTTPConnect()
+{
+    for (int request = 1;; ++request) {
+        ParseURL();
+        AssembleHTTPHeader();
+        try {
+            if (FProxy.empty())
+                Connect(FHost, FPort);
+            else
+                Connect(FProxy, FProxyPort);
+            SendHTTP();
+            FStatus = 0;
+            RemoveHeader();
+            CaptureString(FBody, MaxBodySize);
+            if (FStatus <= 298)
+                Fire(FOnSuccess);
+            else if (FStatus >= 300 && FStatus <= 302)
+                FURL = FLocation;
+            else if (FStatus >= 400)
+                Fire(FOnFailure);
+        } catch (...) {
+            Disconnect();
+            throw;
+        }
+        Disconnect();
+
+        if (FStatus >= 300 && FStatus <= 398) {
+            if (!FSetCookie.empty())
+                FHeaderInfo.Cookie = FSetCookie;
+            // A location without any "/" names a page at the root of this server.
+            if (FURL.find('/') == std::string::npos) {
+                FURL = ServerURL(FHost, FPort) + "/" + FURL;
+            } else if (FStatus <= 302 && FURL.front() == '/' && FURL.compare(0, 2, "//") != 0) {
+                // A location given as a path stays on this server; written out in full, a proxy can
+                // forward it too.
+                FURL = ServerURL(FHost, FPort) + FURL;
+            }
+        }
+        // A server that keeps redirecting or asking for a repeat gets a bounded number of requests;
+        // then the last body stands.
+        if (FStatus < 299 || FStatus > 399 || request >= MaxRequestsPerGet)
+            break;
+    }
+}
+
+} // namespace Halcyra::Net

@@ -1,0 +1,90 @@
+// The socket layer of the HTTP client: one TCP connection at a time, waits that keep the application's
+// messages flowing, and the time budget every wait runs under.
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/Socket.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Halcyra::Net {
+
+class TSockCore {
+public:
+    // Bytes taken from the socket per receive call, and the most one peek looks at.
+    static constexpr std::size_t ReceiveBufferSize = 65536;
+
+    // Starts the socket library for this client; raises ESockError "Initializaton of windows sockets
+    // failed" when it cannot be started.
+    TSockCore(Platform::ISocketLayer &sockets, Platform::IApplication &application);
+    // Aborts, closes the socket and ends this client's use of the socket library.
+    virtual ~TSockCore();
+
+    TSockCore(const TSockCore &) = delete;
+    TSockCore &operator=(const TSockCore &) = delete;
+
+    // Closes the connection, if any; the next request opens a fresh socket.
+    void Disconnect() noexcept;
+    // Makes any wait in progress end with its error; safe from any thread. The next request starts with
+    // the marks cleared.
+    void Abort() noexcept;
+
+    // Milliseconds each wait may last: a lookup, a connect, one header line, one send, and the longest
+    // silence while a body arrives. 0 means no limit.
+    int GetTimeOut() const { return FTimeOut; }
+    void SetTimeOut(int timeOut) { FTimeOut = timeOut < 0 ? 0 : timeOut; }
+
+    bool GetConnected() const { return FConnected; }
+
+protected:
+    // Clears the aborted, cancelled and timed-out marks; called when a request starts.
+    void ResetAbort() noexcept;
+    // Resolves host (a dotted address is taken as it is) and connects to it.
+    void Connect(const std::string &host, int port);
+    // Sends all of text.
+    void SendText(std::string_view text);
+    // Reads one line up to and including its LF into line. False when the connection ended first; line
+    // then holds what came before the end. A line longer than the receive buffer aborts the wait.
+    bool ReadLine(std::string &line);
+    // Reads until the peer closes: body gets every byte. More than limit bytes abort the wait.
+    void CaptureString(std::string &body, std::size_t limit);
+
+    Platform::IApplication &Application() { return FApplication; }
+
+private:
+    using TClock = std::chrono::steady_clock;
+
+    // Starts a wait's time budget; each wait starts its own.
+    void StartBudget();
+    // True once the budget has run out; marks the client timed out and aborted then.
+    bool BudgetSpent();
+    // Lets the application handle its pending messages between two looks at the socket.
+    void ProcessMessages();
+    void CreateSocket();
+    Platform::TIPv4Address Resolve(const std::string &host);
+    [[noreturn]] void RaiseSocketError(int code);
+
+    Platform::ISocketLayer &FSockets;
+    Platform::IApplication &FApplication;
+    bool FStarted = false;
+    std::unique_ptr<Platform::IStreamSocket> FSocket;
+    // The first socket of a client resets its connection when closed; later ones close gracefully.
+    bool FFirstSocket = true;
+    Platform::TSocketClose FCloseKind = Platform::TSocketClose::Abortive;
+    bool FConnected = false;
+    // Abort may come from another thread (a thread asked to end), so the marks are atomic.
+    std::atomic<bool> FAborted = false;
+    std::atomic<bool> FCancelled = false;
+    std::atomic<bool> FTimedOut = false;
+    int FTimeOut = 0;
+    TClock::time_point FDeadline;
+    std::vector<char> FBuffer;
+};
+
+} // namespace Halcyra::Net
