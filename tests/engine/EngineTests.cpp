@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace Halcyra {
 namespace {
@@ -637,6 +640,57 @@ TEST_F(EngineTest, DestroyingAnOpenEngineClosesTheDisplay)
     EXPECT_FALSE(Display->Soft().DeviceAlive());
     EXPECT_FALSE(Timer == nullptr);
     EXPECT_EQ(sprite.Closed, 1);
+}
+
+} // namespace
+} // namespace Halcyra
+
+namespace Halcyra {
+namespace {
+
+// The engine on the system's timer: frames run on the timer's thread while the user-interface
+// thread closes the display; the close waits for the running frame, so no frame touches a released
+// surface.
+TEST(EngineOnTheSystemTimer, ClosingWaitsForTheRunningFrame)
+{
+    Testing::TTestRegistry registry;
+    Testing::TFakeDisplay display;
+    Testing::TRecordingSound sound;
+    Testing::TSteppedClock clock;
+    Testing::TFakeOwnerForm form;
+    TQss engine(&form, TQssServices{display, registry.Registry(), sound, clock}, Platform::CreatePeriodicTimer());
+    engine.SetBrandName(registry.BrandName());
+    engine.SetSSName("Halcyra Screensaver");
+    registry.ForgetKeyOf("Halcyra Screensaver");
+    engine.SetUseIdle(false);
+    engine.SetWidthScreen(320);
+    engine.SetHeightScreen(200);
+    engine.SetColorDepth(32);
+    engine.SetInterval(2);
+    std::atomic<int> frames = 0;
+    std::atomic<bool> sawNoBackBuffer = false;
+    engine.OnTimer = [&](TComponent &) {
+        Platform::IDisplaySurface *back = engine.GetFDDBACK();
+        if (back == nullptr) {
+            sawNoBackBuffer = true;
+            return;
+        }
+        back->BltColorFill(Platform::TRect{0, 0, 10, 10}, 0x00FFFFFFu, Platform::DDFlags::BltColorFill);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++frames;
+    };
+    engine.SetEnabled(true);
+    engine.SetTimerEnabled(true);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (frames < 5 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    engine.SetTimerEnabled(false);
+    engine.SetEnabled(false);
+    const int atClose = frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GE(atClose, 5);
+    EXPECT_EQ(frames, atClose);
+    EXPECT_FALSE(sawNoBackBuffer);
 }
 
 } // namespace
