@@ -1,0 +1,189 @@
+// The SDL presenter. Frames arrive on the frame timer's thread and, at enabling, on the user-
+// interface thread; the renderer is SDL's software renderer (it draws into the window's own
+// framebuffer and is bound to no thread), and a mutex keeps one presentation at a time.
+#include "platform/linux/SdlPresenter.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <algorithm>
+
+namespace Halcyra::Platform {
+
+namespace {
+
+// The SDL window whose X11 window id or SDL window id is the handle; SDL numbers its windows from 1.
+SDL_Window *FindWindow(TWindowHandle handle)
+{
+    if (handle == 0)
+        return nullptr;
+    for (Uint32 id = 1; id < 256; ++id) {
+        SDL_Window *window = SDL_GetWindowFromID(id);
+        if (window == nullptr)
+            continue;
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 &&
+            static_cast<TWindowHandle>(info.info.x11.window) == handle)
+            return window;
+        if (static_cast<TWindowHandle>(id) == handle)
+            return window;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height)
+{
+    if (windowWidth <= 0 || windowHeight <= 0 || width <= 0 || height <= 0)
+        return TRect{};
+    // Compare windowWidth / windowHeight with width / height without rounding.
+    const auto wide = static_cast<long long>(windowWidth) * height;
+    const auto tall = static_cast<long long>(windowHeight) * width;
+    int targetWidth = windowWidth;
+    int targetHeight = windowHeight;
+    if (wide > tall)
+        targetWidth = static_cast<int>(tall / height);
+    else if (wide < tall)
+        targetHeight = static_cast<int>(wide / width);
+    const int left = (windowWidth - targetWidth) / 2;
+    const int top = (windowHeight - targetHeight) / 2;
+    return TRect{left, top, left + targetWidth, top + targetHeight};
+}
+
+TSdlPresenter::TSdlPresenter() = default;
+
+TSdlPresenter::~TSdlPresenter()
+{
+    Close();
+    // SDL's video stays up for the rest of the process once started: the X libraries SDL loads
+    // are unloaded when it quits, and the application's own SDL use ends it with SDL_Quit.
+}
+
+bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
+{
+    std::lock_guard lock(FMutex);
+    Release();
+    if (!FVideoStarted) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
+        FVideoStarted = true;
+    }
+    FWindow = FindWindow(handle);
+    FOwnWindow = FWindow == nullptr;
+    if (FOwnWindow) {
+        FWindow = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                   SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+        if (FWindow == nullptr)
+            return false;
+    } else {
+        SDL_SetWindowFullscreen(FWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    // The software renderer draws straight into the window's X11 framebuffer; without this hint
+    // SDL would put an OpenGL texture between them, which needs a GL driver for no gain here.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    FRenderer = SDL_CreateRenderer(FWindow, -1, SDL_RENDERER_SOFTWARE);
+    if (FRenderer == nullptr) {
+        Release();
+        return false;
+    }
+    FTexture = SDL_CreateTexture(FRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (FTexture == nullptr) {
+        Release();
+        return false;
+    }
+    FWidth = width;
+    FHeight = height;
+    SDL_SetRenderDrawColor(FRenderer, 0, 0, 0, 255);
+    SDL_RenderClear(FRenderer);
+    SDL_RenderPresent(FRenderer);
+    // The ramp in effect now is given back at Close; a window system without gamma has none.
+    TGammaRamp original;
+    FGammaKnown = true;
+    // Some window systems read a ramp but refuse to set one; setting the ramp read back tells.
+    if (SDL_GetWindowGammaRamp(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0 &&
+        SDL_SetWindowGammaRamp(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0)
+        FOriginalRamp = original;
+    else
+        FOriginalRamp.reset();
+    return true;
+}
+
+void TSdlPresenter::Present(const Imaging::TBitmap32 &frame)
+{
+    std::lock_guard lock(FMutex);
+    if (FRenderer == nullptr || FTexture == nullptr || frame.Width() != FWidth || frame.Height() != FHeight)
+        return;
+    SDL_UpdateTexture(FTexture, nullptr, frame.Row(0), FWidth * 4);
+    int windowWidth = 0;
+    int windowHeight = 0;
+    SDL_GetRendererOutputSize(FRenderer, &windowWidth, &windowHeight);
+    const TRect target = LetterboxRect(windowWidth, windowHeight, FWidth, FHeight);
+    const SDL_Rect destination{target.Left, target.Top, target.Width(), target.Height()};
+    SDL_RenderClear(FRenderer);
+    SDL_RenderCopy(FRenderer, FTexture, nullptr, &destination);
+    SDL_RenderPresent(FRenderer);
+}
+
+bool TSdlPresenter::SupportsGamma()
+{
+    std::lock_guard lock(FMutex);
+    return FWindow != nullptr && FOriginalRamp.has_value();
+}
+
+bool TSdlPresenter::SetGammaRamp(const TGammaRamp &ramp)
+{
+    std::lock_guard lock(FMutex);
+    if (FWindow == nullptr || !FOriginalRamp)
+        return false;
+    return SDL_SetWindowGammaRamp(FWindow, ramp.Red.data(), ramp.Green.data(), ramp.Blue.data()) == 0;
+}
+
+std::optional<Imaging::TBitmap32> TSdlPresenter::ReadBack()
+{
+    std::lock_guard lock(FMutex);
+    if (FRenderer == nullptr)
+        return std::nullopt;
+    int width = 0;
+    int height = 0;
+    if (SDL_GetRendererOutputSize(FRenderer, &width, &height) != 0)
+        return std::nullopt;
+    auto bitmap = Imaging::TBitmap32::Create(width, height);
+    if (!bitmap)
+        return std::nullopt;
+    if (SDL_RenderReadPixels(FRenderer, nullptr, SDL_PIXELFORMAT_RGB888, bitmap->Row(0), width * 4) != 0)
+        return std::nullopt;
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t *row = bitmap->Row(y);
+        for (int x = 0; x < width; ++x)
+            row[x] &= 0x00FFFFFFu;
+    }
+    return bitmap;
+}
+
+void TSdlPresenter::Close()
+{
+    std::lock_guard lock(FMutex);
+    Release();
+}
+
+void TSdlPresenter::Release()
+{
+    if (FWindow != nullptr && FOriginalRamp)
+        SDL_SetWindowGammaRamp(FWindow, FOriginalRamp->Red.data(), FOriginalRamp->Green.data(), FOriginalRamp->Blue.data());
+    FOriginalRamp.reset();
+    FGammaKnown = false;
+    if (FTexture != nullptr)
+        SDL_DestroyTexture(FTexture);
+    FTexture = nullptr;
+    if (FRenderer != nullptr)
+        SDL_DestroyRenderer(FRenderer);
+    FRenderer = nullptr;
+    if (FWindow != nullptr && FOwnWindow)
+        SDL_DestroyWindow(FWindow);
+    FWindow = nullptr;
+    FOwnWindow = false;
+}
+
+} // namespace Halcyra::Platform

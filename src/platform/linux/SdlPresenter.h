@@ -1,0 +1,57 @@
+// The presenter of the Linux display: frames of the soft primary surface shown full screen in an
+// SDL2 window, scaled to the window with their aspect kept (black bars where it differs), and the
+// brightness through SDL's window gamma ramp.
+#pragma once
+
+#include "platform/soft/SoftDisplay.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace Halcyra::Platform {
+
+// Where a picture of width × height goes in a window, scaled to fit with its aspect kept and
+// centred.
+TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height);
+
+class TSdlPresenter final : public ISoftPresenter {
+public:
+    TSdlPresenter();
+    ~TSdlPresenter() override;
+    TSdlPresenter(const TSdlPresenter &) = delete;
+    TSdlPresenter &operator=(const TSdlPresenter &) = delete;
+
+    // Takes the SDL window whose X11 window (or SDL window id) is the handle, or opens a full-screen
+    // window of its own when the handle names none.
+    bool Open(TWindowHandle window, int width, int height) override;
+    void Present(const Imaging::TBitmap32 &frame) override;
+    bool SupportsGamma() override;
+    bool SetGammaRamp(const TGammaRamp &ramp) override;
+    void Close() override;
+
+    // What the window shows now, read back from the renderer; for the tests.
+    std::optional<Imaging::TBitmap32> ReadBack();
+    // Whether the presenter opened a window of its own.
+    bool OwnsWindow() const { return FOwnWindow; }
+
+private:
+    void Release();
+
+    std::mutex FMutex;
+    bool FVideoStarted = false;
+    SDL_Window *FWindow = nullptr;
+    bool FOwnWindow = false;
+    SDL_Renderer *FRenderer = nullptr;
+    SDL_Texture *FTexture = nullptr;
+    int FWidth = 0;
+    int FHeight = 0;
+    bool FGammaKnown = false;
+    std::optional<TGammaRamp> FOriginalRamp;
+};
+
+} // namespace Halcyra::Platform

@@ -1,0 +1,103 @@
+// Tests of the Linux display's presenter: the aspect-keeping placement, frames reaching an SDL
+// window on a real X server, the silent path when the window system has no gamma ramp, and the
+// engine presenting through it.
+#include "engine/Engine.h"
+#include "platform/linux/SdlPresenter.h"
+#include "support/EngineFakes.h"
+#include "support/TestRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace Halcyra::Platform {
+namespace {
+
+TEST(LetterboxRect, KeepsTheAspectAndCentres)
+{
+    EXPECT_EQ(LetterboxRect(1024, 768, 1024, 768), (TRect{0, 0, 1024, 768}));
+    EXPECT_EQ(LetterboxRect(1920, 1080, 1024, 768), (TRect{240, 0, 1680, 1080}));
+    EXPECT_EQ(LetterboxRect(1280, 1024, 1024, 768), (TRect{0, 32, 1280, 992}));
+    EXPECT_EQ(LetterboxRect(2048, 1536, 1024, 768), (TRect{0, 0, 2048, 1536}));
+    EXPECT_EQ(LetterboxRect(0, 768, 1024, 768), TRect{});
+}
+
+bool HaveDisplay()
+{
+    const char *display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0';
+}
+
+TEST(SdlPresenter, FramesReachTheWindow)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    TSdlPresenter presenter;
+    ASSERT_TRUE(presenter.Open(0, 1024, 768));
+    EXPECT_TRUE(presenter.OwnsWindow());
+    auto frame = Imaging::TBitmap32::Create(1024, 768);
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x)
+            frame->SetPixel(x, y, x < 512 ? 0x00FF0000u : 0x000000FFu);
+    presenter.Present(*frame);
+    auto shown = presenter.ReadBack();
+    ASSERT_TRUE(shown);
+    const TRect target = LetterboxRect(shown->Width(), shown->Height(), 1024, 768);
+    EXPECT_EQ(shown->GetPixel(target.Left + 10, target.Top + 10), 0x00FF0000u);
+    EXPECT_EQ(shown->GetPixel(target.Right - 10, target.Bottom - 10), 0x000000FFu);
+    presenter.Close();
+    EXPECT_FALSE(presenter.ReadBack());
+}
+
+TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    TSdlPresenter presenter;
+    ASSERT_TRUE(presenter.Open(0, 640, 480));
+    TGammaRamp half;
+    for (int i = 0; i < 256; ++i)
+        half.Red[i] = half.Green[i] = half.Blue[i] = static_cast<std::uint16_t>(i * 128);
+    EXPECT_EQ(presenter.SetGammaRamp(half), presenter.SupportsGamma());
+    presenter.Close();
+    EXPECT_FALSE(presenter.SupportsGamma());
+    EXPECT_FALSE(presenter.SetGammaRamp(half));
+}
+
+TEST(SdlPresenter, TheEngineDrawsIntoTheWindow)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    auto presenter = std::make_shared<TSdlPresenter>();
+    TSoftDisplayDriver display(TSoftDisplayConfig{}, presenter, SystemSoftFonts());
+    Testing::TTestRegistry registry;
+    Testing::TRecordingSound sound;
+    Testing::TSteppedClock clock;
+    Testing::TFakeOwnerForm form;
+    TQss engine(&form, TQssServices{display, registry.Registry(), sound, clock}, std::make_unique<Testing::TManualTimer>());
+    engine.SetBrandName(registry.BrandName());
+    engine.SetSSName("Halcyra Screensaver");
+    registry.ForgetKeyOf("Halcyra Screensaver");
+    engine.SetUseIdle(false);
+    engine.SetWidthScreen(1024);
+    engine.SetHeightScreen(768);
+    engine.SetColorDepth(32);
+    engine.SetEnabled(true);
+    ASSERT_NE(engine.GetFDDBACK(), nullptr) << engine.GetErrorResult();
+    engine.OnTimer = [&](TComponent &) {
+        engine.GetFDDBACK()->BltColorFill(TRect{100, 100, 300, 200}, 0x0000FF00u, DDFlags::BltColorFill);
+    };
+    engine.TimerTick();
+    auto shown = presenter->ReadBack();
+    ASSERT_TRUE(shown);
+    const TRect target = LetterboxRect(shown->Width(), shown->Height(), 1024, 768);
+    const int x = target.Left + 200 * target.Width() / 1024;
+    const int y = target.Top + 150 * target.Height() / 768;
+    EXPECT_EQ(shown->GetPixel(x, y), 0x0000FF00u);
+    EXPECT_EQ(shown->GetPixel(target.Left + 5, target.Top + 5), 0u);
+    engine.SetEnabled(false);
+    EXPECT_FALSE(presenter->ReadBack());
+}
+
+} // namespace
+} // namespace Halcyra::Platform
