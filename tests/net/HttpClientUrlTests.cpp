@@ -1,0 +1,150 @@
+// Taking URLs apart and building the request lines, without a network: ports by scheme and host,
+// paths, hosts kept from the previous request, and the exact lines for direct and proxy requests.
+#include "net/HttpClient.h"
+#include "net/TextRoutines.h"
+
+#include "support/FakeApplication.h"
+#include "support/FakeSocket.h"
+
+#include <gtest/gtest.h>
+
+namespace Halcyra::Net {
+namespace {
+
+class HttpClientUrlTest : public ::testing::Test {
+protected:
+    void Parse(const std::string &url)
+    {
+        FClient.SetURL(url);
+        FClient.ParseURL();
+    }
+
+    std::vector<std::string> Lines(const std::string &url)
+    {
+        Parse(url);
+        FClient.AssembleHTTPHeader();
+        return FClient.GetRequestLines().GetLines();
+    }
+
+    Testing::TFakeApplication FApplication;
+    Testing::TFakeSocketLayer FSockets;
+    THttpClient FClient{FSockets, FApplication};
+};
+
+TEST_F(HttpClientUrlTest, SchemeHostPortAndPath)
+{
+    Parse("http://weather.example/forecastrss?p=20001&u=f");
+    EXPECT_EQ(FClient.GetHost(), "weather.example");
+    EXPECT_EQ(FClient.GetPath(), "/forecastrss?p=20001&u=f");
+    EXPECT_EQ(FClient.GetPort(), 80);
+}
+
+TEST_F(HttpClientUrlTest, PortAfterTheHostIsTakenOutOfIt)
+{
+    Parse("http://feeds.example:8080/rss");
+    EXPECT_EQ(FClient.GetHost(), "feeds.example");
+    EXPECT_EQ(FClient.GetPort(), 8080);
+    EXPECT_EQ(FClient.GetURL(), "http://feeds.example:8080/rss");
+}
+
+TEST_F(HttpClientUrlTest, UrlWithoutPathGainsASlash)
+{
+    Parse("http://feeds.example");
+    EXPECT_EQ(FClient.GetPath(), "/");
+    EXPECT_EQ(FClient.GetURL(), "http://feeds.example/");
+    EXPECT_EQ(FClient.GetHost(), "feeds.example");
+}
+
+TEST_F(HttpClientUrlTest, SchemesSetThePort)
+{
+    Parse("gopher://hole.example/1");
+    EXPECT_EQ(FClient.GetPort(), 70);
+    Parse("FTP://files.example/pub");
+    EXPECT_EQ(FClient.GetPort(), 21);
+    Parse("news://x.example/");
+    EXPECT_EQ(FClient.GetPort(), 80);
+    Parse("gopher://hole.example:7070/1");
+    EXPECT_EQ(FClient.GetPort(), 7070);
+}
+
+TEST_F(HttpClientUrlTest, ZeroPortIsEightyAndAUrlWithoutSchemeKeepsThePort)
+{
+    EXPECT_EQ(FClient.GetPort(), 0);
+    Parse("feeds.example/rss");
+    EXPECT_EQ(FClient.GetPort(), 80);
+    EXPECT_EQ(FClient.GetHost(), "feeds.example");
+    EXPECT_EQ(FClient.GetPath(), "/rss");
+    FClient.SetPort(8081);
+    Parse("other.example/rss");
+    EXPECT_EQ(FClient.GetPort(), 8081);
+    Parse("bare.example");
+    EXPECT_EQ(FClient.GetHost(), "bare.example");
+    EXPECT_EQ(FClient.GetPath(), "/");
+    EXPECT_EQ(FClient.GetURL(), "bare.example/");
+}
+
+TEST_F(HttpClientUrlTest, PathAloneKeepsThePreviousHost)
+{
+    Parse("http://feeds.example:8080/a");
+    Parse("/b/c");
+    EXPECT_EQ(FClient.GetHost(), "feeds.example");
+    EXPECT_EQ(FClient.GetPort(), 8080);
+    EXPECT_EQ(FClient.GetPath(), "/b/c");
+}
+
+TEST_F(HttpClientUrlTest, PathIsCutButTheUrlIsNot)
+{
+    std::string path = "/" + std::string(299, 'p');
+    Parse("http://feeds.example" + path);
+    EXPECT_EQ(FClient.GetPath(), path.substr(0, 256));
+    EXPECT_EQ(FClient.GetURL(), "http://feeds.example" + path);
+}
+
+TEST_F(HttpClientUrlTest, Errors)
+{
+    FClient.SetURL("");
+    EXPECT_THROW(FClient.ParseURL(), std::runtime_error);
+    FClient.SetURL("https://secure.example/");
+    try {
+        FClient.ParseURL();
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "HTTP Secure Socket is not supported");
+    }
+    FClient.SetURL("http://feeds.example:http/");
+    EXPECT_THROW(FClient.ParseURL(), EConvertError);
+}
+
+TEST_F(HttpClientUrlTest, DirectRequestLines)
+{
+    EXPECT_EQ(Lines("http://feeds.example:8080/rss/world.xml"),
+              (std::vector<std::string>{"GET /rss/world.xml HTTP/1.0", "Host: feeds.example",
+                                        "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
+                                        "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
+                                        "Content-type: application/x-www-form-urlencoded"}));
+}
+
+TEST_F(HttpClientUrlTest, ProxyRequestLinesWithCookie)
+{
+    FClient.SetProxy("proxy.example");
+    FClient.SetHeaderInfo({"id=42"});
+    EXPECT_EQ(Lines("http://feeds.example/rss"),
+              (std::vector<std::string>{"GET http://feeds.example/rss HTTP/1.0", "Proxy-Connection: Keep-Alive",
+                                        "Host: feeds.example",
+                                        "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
+                                        "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
+                                        "Cookie: id=42", "Content-type: application/x-www-form-urlencoded"}));
+}
+
+TEST(ExStringList, SetValueReplacesTheLineOfThatNameIgnoringCase)
+{
+    TExStringList lines;
+    lines.Add("GET / HTTP/1.0");
+    lines.Add("host: old");
+    lines.SetValue("Host", "new");
+    lines.SetValue("Cookie", "a=b");
+    EXPECT_EQ(lines.GetLines(), (std::vector<std::string>{"GET / HTTP/1.0", "Host: new", "Cookie: a=b"}));
+}
+
+} // namespace
+} // namespace Halcyra::Net
