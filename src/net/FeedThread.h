@@ -5,15 +5,12 @@
 
 #include "net/FeedTargets.h"
 #include "net/HttpClient.h"
+#include "platform/Application.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
-
-namespace Halcyra::Platform {
-class IApplication;
-}
 
 namespace Halcyra::Net {
 

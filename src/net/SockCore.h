@@ -55,8 +55,6 @@ protected:
     // Reads until the peer closes: body gets every byte. More than limit bytes abort the wait.
     void CaptureString(std::string &body, std::size_t limit);
 
-    Platform::IApplication &Application() { return FApplication; }
-
 private:
     using TClock = std::chrono::steady_clock;
 
