@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <chrono>
@@ -149,6 +150,85 @@ TEST_F(ScreensaverProgram, PreviewEndsWhenTheWindowIsDestroyedBeforeItIsShown)
     XDestroyWindow(FDisplay, host);
     XSync(FDisplay, False);
     EXPECT_EQ(Finish(run), 0);
+}
+
+// The shown top-level window of a process with this title, or 0 once the bound has passed.
+Window FindWindowOf(Display *display, pid_t process, const std::string &title)
+{
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+            for (unsigned i = 0; i < count && found == 0; ++i) {
+                Atom type = 0;
+                int format = 0;
+                unsigned long items = 0, after = 0;
+                unsigned char *data = nullptr;
+                if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                                       &data) == Success && data != nullptr) {
+                    const bool ours = items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long *>(data)) == process;
+                    XFree(data);
+                    char *name = nullptr;
+                    XWindowAttributes attributes;
+                    // Only a shown window counts: libraries make and drop hidden windows of their own.
+                    const bool shown = XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+                                       attributes.map_state == IsViewable;
+                    if (ours && shown && XFetchName(display, children[i], &name) != 0 && name != nullptr) {
+                        if (title == name)
+                            found = children[i];
+                        XFree(name);
+                    }
+                }
+            }
+            XFree(children);
+        }
+        if (found != 0)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+}
+
+// Asks a window to close, as a window manager does when its close button is pressed.
+void AskToClose(Display *display, Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+TEST_F(ScreensaverProgram, ConfigurationModeShowsItsTitledWindowAndEndsWhenItCloses)
+{
+    TRun run = Start({"/c:4711"}, true);
+    const Window window = FindWindowOf(FDisplay, run.Pid, "Screensaver Configuration");
+    EXPECT_NE(window, 0u) << "no window titled \"Screensaver Configuration\"";
+    if (window != 0)
+        AskToClose(FDisplay, window);
+    else
+        kill(run.Pid, SIGTERM);
+    EXPECT_EQ(Finish(run), 0);
+}
+
+TEST_F(ScreensaverProgram, SaverModeCoversTheScreenAndKeepsRunning)
+{
+    TRun run = Start({"/s"}, true);
+    const Window window = FindWindowOf(FDisplay, run.Pid, "halcyra-screensaver");
+    ASSERT_NE(window, 0u);
+    XWindowAttributes attributes;
+    ASSERT_NE(XGetWindowAttributes(FDisplay, window, &attributes), 0);
+    EXPECT_EQ(attributes.width, DisplayWidth(FDisplay, DefaultScreen(FDisplay)));
+    EXPECT_EQ(attributes.height, DisplayHeight(FDisplay, DefaultScreen(FDisplay)));
+    EXPECT_EQ(waitpid(run.Pid, nullptr, WNOHANG), 0) << "the saver runs until input ends it";
+    kill(run.Pid, SIGTERM);
+    Finish(run);
 }
 
 TEST(ScreensaverProgramWithoutDesktop, PasswordModeReportsTheMissingLibrary)

@@ -154,12 +154,10 @@ private:
                                       SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
         if (FSdlWindow == nullptr)
             return 0;
-        SDL_Renderer *renderer = SDL_CreateRenderer(FSdlWindow, -1, SDL_RENDERER_SOFTWARE);
-        if (renderer != nullptr) {
-            SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-            SDL_RenderClear(renderer);
-            SDL_RenderPresent(renderer);
-            SDL_DestroyRenderer(renderer);
+        // Painted through the window's own surface: creating a renderer may recreate the window.
+        if (SDL_Surface *surface = SDL_GetWindowSurface(FSdlWindow)) {
+            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+            SDL_UpdateWindowSurface(FSdlWindow);
         }
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
@@ -231,6 +229,9 @@ private:
                 FEvents.OnMouseDown();
             break;
         case SDL_WINDOWEVENT:
+            // The desktop asked the window to close (its close button, or the session ending).
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+                CloseMainWindow();
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && FEvents.OnActivate)
                 FEvents.OnActivate();
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && FEvents.OnDeactivate)
