@@ -1,0 +1,258 @@
+// Benchmarks of the presentation engine on soft surfaces at 1024 by 768 by 32: one frame of the
+// scene's 14 blits (clear, background, strips, burst, fliers, gadget band and panels, weather
+// icons), the same frame with its flip, and the preparation of a 720 by 3840 JPEG strip (decoding
+// and cutting it into 32 frame surfaces).
+#include "engine/Engine.h"
+#include "imaging/JpegDecoder.h"
+#include "imaging/Picture.h"
+#include "platform/linux/FileRegistry.h"
+#include "platform/soft/SoftDisplay.h"
+#include "sprites/FrameStripSprite.h"
+#include "sprites/ImageSprite.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace Halcyra {
+namespace {
+
+using namespace Platform;
+
+class TNoSound final : public ISound {
+public:
+    bool PlayLooped(const std::string &) override { return true; }
+    void StopAll() override {}
+    bool SetMasterVolume(unsigned) override { return true; }
+};
+
+class TFixedClock final : public IClock {
+public:
+    TLocalTime Now() override { return {}; }
+    std::string LocaleTimeText(const TLocalTime &) override { return "12:00"; }
+    unsigned Milliseconds() override { return 0; }
+};
+
+// Presents nothing: the frame benchmark measures drawing, not a screen.
+class TNoPresenter final : public ISoftPresenter {
+public:
+    bool Open(TWindowHandle, int, int) override { return true; }
+    void Present(const Imaging::TBitmap32 &) override {}
+    bool SupportsGamma() override { return false; }
+    bool SetGammaRamp(const TGammaRamp &) override { return false; }
+    void Close() override {}
+};
+
+class TNoOwner final : public IOwnerForm {
+public:
+    TWindowHandle Handle() const override { return 1; }
+    void SetBorderStyle(TBorderStyle) override {}
+    void SetColor(std::uint32_t) override {}
+    void SetVisible(bool) override {}
+    void SetSize(int, int) override {}
+    void Close() override {}
+};
+
+Imaging::TBitmap32 Pattern(int width, int height, std::uint32_t seed)
+{
+    auto bitmap = Imaging::TBitmap32::Create(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bitmap->SetPixel(x, y, (seed * 2654435761u) ^ static_cast<std::uint32_t>((x / 8) * 0x010305 + (y / 8) * 0x070301));
+    return std::move(*bitmap);
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Imaging::TBitmap32 &bitmap)
+{
+    jpeg_compress_struct compress{};
+    jpeg_error_mgr errors{};
+    compress.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&compress);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&compress, &buffer, &size);
+    compress.image_width = static_cast<JDIMENSION>(bitmap.Width());
+    compress.image_height = static_cast<JDIMENSION>(bitmap.Height());
+    compress.input_components = 3;
+    compress.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&compress);
+    jpeg_set_quality(&compress, 85, TRUE);
+    jpeg_start_compress(&compress, TRUE);
+    std::vector<unsigned char> line(static_cast<std::size_t>(bitmap.Width()) * 3);
+    while (compress.next_scanline < compress.image_height) {
+        const std::uint32_t *row = bitmap.Row(static_cast<int>(compress.next_scanline));
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            line[x * 3] = static_cast<unsigned char>(row[x] >> 16);
+            line[x * 3 + 1] = static_cast<unsigned char>(row[x] >> 8);
+            line[x * 3 + 2] = static_cast<unsigned char>(row[x]);
+        }
+        JSAMPROW rows[1] = {line.data()};
+        jpeg_write_scanlines(&compress, rows, 1);
+    }
+    jpeg_finish_compress(&compress);
+    std::vector<std::uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&compress);
+    std::free(buffer);
+    return out;
+}
+
+// The engine open at 1024 by 768 by 32 on soft surfaces, with the settings in a folder of its own.
+class TBenchEngine {
+public:
+    TBenchEngine()
+        : FRoot(std::filesystem::temp_directory_path() / "halcyra-bench-settings"), FRegistry(FRoot),
+          FDisplay(TSoftDisplayConfig{}, std::make_shared<TNoPresenter>(), SystemSoftFonts()),
+          Engine(&FOwner, TQssServices{FDisplay, FRegistry, FSound, FClock}, CreatePeriodicTimer())
+    {
+        Engine.SetBrandName("Halcyra Bench");
+        Engine.SetSSName("Frame");
+        Engine.SetUseIdle(false);
+        Engine.SetWidthScreen(1024);
+        Engine.SetHeightScreen(768);
+        Engine.SetColorDepth(32);
+        Engine.SetEnabled(true);
+    }
+    ~TBenchEngine()
+    {
+        Engine.SetEnabled(false);
+        std::error_code error;
+        std::filesystem::remove_all(FRoot, error);
+    }
+
+private:
+    std::filesystem::path FRoot;
+    TFileRegistry FRegistry;
+    TSoftDisplayDriver FDisplay;
+    TNoSound FSound;
+    TFixedClock FClock;
+    TNoOwner FOwner;
+
+public:
+    TQss Engine;
+};
+
+struct TScene {
+    explicit TScene(TQss &engine)
+    {
+        auto image = [&](int width, int height, int x, int y, bool keyed, std::uint32_t seed) {
+            auto sprite = std::make_unique<TQIM>(&engine);
+            sprite->SetPicture(Imaging::TPicture::FromBitmap(Pattern(width, height, seed)));
+            sprite->SetStretching(true);
+            sprite->SetShowX(x);
+            sprite->SetShowY(y);
+            sprite->SetOriginalWidth(width);
+            sprite->SetOriginalHeight(height);
+            sprite->CreateDXImage();
+            sprite->SetTransparency(keyed);
+            Images.push_back(std::move(sprite));
+        };
+        auto strip = [&](int width, int frameHeight, int frames, int x, int y, bool keyed, std::uint32_t seed) {
+            auto sprite = std::make_unique<TQMV>(&engine);
+            sprite->SetPicture(Imaging::TPicture::FromBitmap(Pattern(width, frameHeight * frames, seed)));
+            sprite->SetStretching(true);
+            sprite->SetShowX(x);
+            sprite->SetShowY(y);
+            sprite->SetYOffsetFrame(frameHeight);
+            sprite->CreateDXMovie();
+            sprite->SetTransparency(keyed);
+            Strips.push_back(std::move(sprite));
+        };
+        image(1024, 768, 0, 0, false, 1);
+        strip(720, 120, 4, 0, 543, false, 2);
+        strip(556, 104, 4, 0, 664, false, 3);
+        strip(105, 179, 4, 128, 175, false, 4);
+        strip(93, 140, 4, 905, 404, false, 5);
+        strip(202, 311, 2, 296, 137, false, 6);
+        strip(38, 24, 4, 300, 300, true, 7);
+        image(1024, 70, 0, 698, true, 8);
+        image(117, 69, 907, 698, true, 9);
+        image(336, 69, 571, 698, true, 10);
+        image(572, 69, 0, 698, true, 11);
+        strip(52, 52, 3, 600, 705, false, 12);
+    }
+
+    // The scene's 14 blits: background, four strips, a burst, two fliers, band, three panels, two icons.
+    void Draw()
+    {
+        Images[0]->DrawImage();
+        for (int i = 0; i < 5; ++i) {
+            Strips[static_cast<std::size_t>(i)]->SetNumberFrame(1);
+            Strips[static_cast<std::size_t>(i)]->DrawMovie();
+        }
+        TQMV &flier = *Strips[5];
+        flier.SetNumberFrame(0);
+        flier.SetShowX(300);
+        flier.DrawMovie();
+        flier.SetNumberFrame(2);
+        flier.SetShowX(700);
+        flier.DrawMovie();
+        for (std::size_t i = 1; i < Images.size(); ++i)
+            Images[i]->DrawImage();
+        TQMV &icons = *Strips[6];
+        icons.SetNumberFrame(0);
+        icons.SetShowX(600);
+        icons.DrawMovie();
+        icons.SetNumberFrame(1);
+        icons.SetShowX(700);
+        icons.DrawMovie();
+    }
+
+    std::vector<std::unique_ptr<TQIM>> Images;
+    std::vector<std::unique_ptr<TQMV>> Strips;
+};
+
+void FrameOf14Blits(benchmark::State &state)
+{
+    TBenchEngine bench;
+    TScene scene(bench.Engine);
+    for (auto _ : state) {
+        bench.Engine.ClearBackSurface();
+        scene.Draw();
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 14);
+}
+BENCHMARK(FrameOf14Blits)->Unit(benchmark::kMillisecond);
+
+void FrameWithRestoreCheckAndFlip(benchmark::State &state)
+{
+    TBenchEngine bench;
+    TScene scene(bench.Engine);
+    bench.Engine.OnTimer = [&](TComponent &) { scene.Draw(); };
+    for (auto _ : state)
+        bench.Engine.TimerTick();
+}
+BENCHMARK(FrameWithRestoreCheckAndFlip)->Unit(benchmark::kMillisecond);
+
+void DecodeAndCut720By3840JpegStrip(benchmark::State &state)
+{
+    TBenchEngine bench;
+    const auto file = EncodeJpeg(Pattern(720, 3840, 13));
+    const auto picture = Imaging::TPicture::FromFile(Imaging::TGraphicKind::Jpeg, file);
+    if (!picture.Picture) {
+        state.SkipWithError(picture.Error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        // What the scene does per strip: decode into DibBitmap, then cut into frame surfaces.
+        auto decoded = Imaging::DecodeJpeg(file);
+        TQMV strip(&bench.Engine);
+        strip.SetPicture(*picture.Picture);
+        strip.SetStretching(true);
+        strip.SetYOffsetFrame(120);
+        strip.SetFDibBitmap(&*decoded.Bitmap);
+        strip.CreateDXMovie();
+        if (strip.FrameCount() != 32)
+            state.SkipWithError("the strip did not give 32 frames");
+    }
+}
+BENCHMARK(DecodeAndCut720By3840JpegStrip)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace Halcyra
+
+BENCHMARK_MAIN();
