@@ -3,10 +3,12 @@
 // host starts it, its message boxes read and closed through the window system.
 #include "engine/SettingsStore.h"
 #include "imaging/BmpDecoder.h"
+#include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/ForeignWindow.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
+#include "platform/WebBrowser.h"
 
 #include <gtest/gtest.h>
 
@@ -189,6 +191,22 @@ TEST(WindowsBackends, ForeignWindowsReportTheirStateAndAreDrawnInto)
 
     DestroyWindow(window);
     EXPECT_EQ(windows.State(handle), Platform::TForeignWindowState::Gone);
+}
+
+TEST(WindowsBackends, TheLocaleTimeTextHasNoSeconds)
+{
+    Platform::TLocalTime time{2026, 12, 7, 14, 5, 33, 0};
+    const std::string text = Platform::SystemClock().LocaleTimeText(time);
+    EXPECT_NE(text.find("05"), std::string::npos) << text;
+    EXPECT_EQ(text.find("33"), std::string::npos) << text;
+    const Platform::TLocalTime now = Platform::SystemClock().Now();
+    EXPECT_TRUE(now.Month >= 1 && now.Month <= 12);
+}
+
+TEST(WindowsBackends, OnlyWebPagesAreHandedToTheShell)
+{
+    EXPECT_FALSE(Platform::SystemWebBrowser().OpenPage("C:\\windows\\system32\\cmd.exe"));
+    EXPECT_FALSE(Platform::SystemWebBrowser().OpenPage("file:///C:/windows/notepad.exe"));
 }
 
 TEST(WindowsRegistry, TheSettingsAreDwordAndStringValuesOfTheUsersKey)

@@ -1,0 +1,71 @@
+// Linux backend of the clock: localtime_r, and the time format of the user's LC_TIME locale
+// without its seconds.
+#include "platform/Clock.h"
+#include "platform/linux/LocaleTimeFormat.h"
+
+#include <chrono>
+#include <ctime>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace Halcyra::Platform {
+namespace {
+
+class TLinuxClock final : public IClock {
+public:
+    TLinuxClock() : FLocale(newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0)))
+    {
+        // An environment naming a locale the system lacks falls back to the C locale.
+        if (FLocale == static_cast<locale_t>(0))
+            FLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+    }
+    ~TLinuxClock() override
+    {
+        if (FLocale != static_cast<locale_t>(0))
+            freelocale(FLocale);
+    }
+
+    TLocalTime Now() override
+    {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        tm local{};
+        localtime_r(&now.tv_sec, &local);
+        return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<int>(now.tv_nsec / 1000000)};
+    }
+
+    std::string LocaleTimeText(const TLocalTime &time) override
+    {
+        tm broken{};
+        broken.tm_year = time.Year - 1900;
+        broken.tm_mon = time.Month - 1;
+        broken.tm_mday = time.Day;
+        broken.tm_hour = time.Hour;
+        broken.tm_min = time.Minute;
+        broken.tm_sec = time.Second;
+        const std::string format = TimeFormatWithoutSeconds(nl_langinfo_l(T_FMT, FLocale));
+        char text[128] = {};
+        const std::size_t length = strftime_l(text, sizeof text, format.c_str(), &broken, FLocale);
+        return std::string(text, length);
+    }
+
+    unsigned Milliseconds() override
+    {
+        using namespace std::chrono;
+        return static_cast<unsigned>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
+
+private:
+    locale_t FLocale;
+};
+
+} // namespace
+
+IClock &SystemClock()
+{
+    static TLinuxClock clock;
+    return clock;
+}
+
+} // namespace Halcyra::Platform

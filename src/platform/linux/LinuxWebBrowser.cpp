@@ -1,0 +1,39 @@
+// Linux backend of the web browser: xdg-open, started directly (no shell) and not waited for.
+#include "platform/WebBrowser.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char **environ;
+
+namespace Halcyra::Platform {
+namespace {
+
+class TLinuxWebBrowser final : public IWebBrowser {
+public:
+    bool OpenPage(const std::string &url) override
+    {
+        if (!IsWebPageAddress(url))
+            return false;
+        std::string program = "xdg-open";
+        std::string address = url;
+        char *arguments[] = {program.data(), address.data(), nullptr};
+        pid_t child = 0;
+        if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0)
+            return false;
+        // The opener ends once it has handed the page over; reap it without making the caller wait.
+        std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+        return true;
+    }
+};
+
+} // namespace
+
+IWebBrowser &SystemWebBrowser()
+{
+    static TLinuxWebBrowser browser;
+    return browser;
+}
+
+} // namespace Halcyra::Platform

@@ -1,0 +1,111 @@
+// The Linux clock's locale text without seconds, and the browser opener started without a shell.
+#include "platform/Clock.h"
+#include "platform/WebBrowser.h"
+#include "platform/linux/LocaleTimeFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace Halcyra::Platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LocaleTimeFormat, SecondsAndTheirSeparatorAreTakenOut)
+{
+    EXPECT_EQ(TimeFormatWithoutSeconds("%H:%M:%S"), "%H:%M");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%T"), "%H:%M");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%r"), "%I:%M %p");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%l:%M:%S %p"), "%l:%M %p");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%H.%M.%S"), "%H.%M");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%p %I:%M:%S"), "%p %I:%M");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%H:%M"), "%H:%M");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%%S %H:%M"), "%%S %H:%M") << "a literal percent sign is no conversion";
+    EXPECT_EQ(TimeFormatWithoutSeconds(""), "%H:%M");
+}
+
+TEST(LinuxClock, TheTimeTextHasNoSeconds)
+{
+    TLocalTime time{2026, 12, 7, 14, 5, 33, 0};
+    const std::string text = SystemClock().LocaleTimeText(time);
+    EXPECT_NE(text.find("05"), std::string::npos) << text;
+    EXPECT_EQ(text.find("33"), std::string::npos) << text;
+}
+
+TEST(LinuxClock, NowIsAPlausibleLocalTime)
+{
+    TLocalTime now = SystemClock().Now();
+    EXPECT_GE(now.Year, 2024);
+    EXPECT_TRUE(now.Month >= 1 && now.Month <= 12);
+    EXPECT_TRUE(now.Hour >= 0 && now.Hour <= 23);
+    EXPECT_TRUE(now.Milliseconds >= 0 && now.Milliseconds <= 999);
+}
+
+TEST(WebPageAddress, OnlyHttpAndHttpsAddressesAreWebPages)
+{
+    EXPECT_TRUE(IsWebPageAddress("http://example.org/news?a=1&b=2"));
+    EXPECT_TRUE(IsWebPageAddress("HTTPS://example.org/"));
+    EXPECT_FALSE(IsWebPageAddress("http://"));
+    EXPECT_FALSE(IsWebPageAddress("file:///etc/passwd"));
+    EXPECT_FALSE(IsWebPageAddress("/usr/bin/xterm"));
+    EXPECT_FALSE(IsWebPageAddress("calc.exe"));
+    EXPECT_FALSE(IsWebPageAddress("javascript:alert(1)"));
+    EXPECT_FALSE(IsWebPageAddress("http://example.org/\nrm -rf /"));
+    EXPECT_FALSE(IsWebPageAddress(""));
+}
+
+// A stand-in for xdg-open, first on PATH, that writes each argument it got on a line of its own.
+class LinuxWebBrowser : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        FFolder = fs::temp_directory_path() / ("halcyra-browser-" + std::to_string(getpid()));
+        fs::create_directories(FFolder);
+        std::ofstream(FFolder / "xdg-open") << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n";
+        fs::permissions(FFolder / "xdg-open", fs::perms::owner_all);
+        FPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", (FFolder.string() + ":" + FPath).c_str(), 1);
+    }
+    void TearDown() override
+    {
+        setenv("PATH", FPath.c_str(), 1);
+        fs::remove_all(FFolder);
+    }
+
+    // What the opener received; waits for it to have written (a safety bound, not a budget).
+    std::string Received()
+    {
+        for (int i = 0; i < 200 && !fs::exists(FFolder / "xdg-open.args"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream stream(FFolder / "xdg-open.args");
+        return std::string(std::istreambuf_iterator<char>(stream), {});
+    }
+
+    fs::path FFolder;
+    std::string FPath;
+};
+
+TEST_F(LinuxWebBrowser, TheAddressReachesTheOpenerAsOneArgument)
+{
+    const std::string address = "http://example.org/a b;touch x$(id)`id`&c='d'";
+    ASSERT_TRUE(SystemWebBrowser().OpenPage(address));
+    EXPECT_EQ(Received(), address + "\n");
+    EXPECT_FALSE(fs::exists("x")) << "nothing was run by a shell";
+}
+
+TEST_F(LinuxWebBrowser, AnAddressThatIsNoWebPageIsNotHandedOn)
+{
+    EXPECT_FALSE(SystemWebBrowser().OpenPage("file:///etc/passwd"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(FFolder / "xdg-open.args"));
+}
+
+} // namespace
+} // namespace Halcyra::Platform
