@@ -29,6 +29,8 @@ public:
         Stop();
         if (periodMs == 0 || !tick)
             return false;
+        // Held until the thread is stored, so a tick that stops the timer at once finds it.
+        std::lock_guard control(FControl);
         auto run = std::make_shared<TTimerRun>();
         FRun = run;
         FThread = std::thread([run, periodMs, tick = std::move(tick)] {
@@ -54,25 +56,36 @@ public:
 
     void Stop() override
     {
-        if (!FRun)
-            return;
+        std::shared_ptr<TTimerRun> run;
+        std::thread thread;
         {
-            std::lock_guard lock(FRun->Mutex);
-            FRun->Stop = true;
-        }
-        FRun->Wake.notify_all();
-        if (FThread.joinable()) {
+            std::lock_guard control(FControl);
+            if (!FRun)
+                return;
+            run = std::move(FRun);
+            // A tick stopping its own timer cannot wait for itself: its thread ends by itself.
             if (FThread.get_id() == std::this_thread::get_id())
                 FThread.detach();
             else
-                FThread.join();
+                thread = std::move(FThread);
         }
-        FRun.reset();
+        {
+            std::lock_guard lock(run->Mutex);
+            run->Stop = true;
+        }
+        run->Wake.notify_all();
+        if (thread.joinable())
+            thread.join();
     }
 
-    bool Running() const override { return FRun != nullptr; }
+    bool Running() const override
+    {
+        std::lock_guard control(FControl);
+        return FRun != nullptr;
+    }
 
 private:
+    mutable std::mutex FControl;
     std::shared_ptr<TTimerRun> FRun;
     std::thread FThread;
 };

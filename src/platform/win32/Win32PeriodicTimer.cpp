@@ -24,11 +24,10 @@ public:
         Stop();
         if (periodMs == 0 || !tick)
             return false;
-        {
-            std::lock_guard lock(FMutex);
-            FTick = std::move(tick);
-            FStopping = false;
-        }
+        // Held while the timer is made, so that a first callback finds its identifier stored.
+        std::lock_guard lock(FMutex);
+        FTick = std::move(tick);
+        FStopping = false;
         FTimerId = timeSetEvent(periodMs, 0, &TWin32PeriodicTimer::Callback, reinterpret_cast<DWORD_PTR>(this),
                                 TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
         return FTimerId != 0;
@@ -36,14 +35,17 @@ public:
 
     void Stop() override
     {
-        if (FTimerId == 0)
-            return;
+        UINT timerId = 0;
         {
             std::lock_guard lock(FMutex);
+            timerId = FTimerId;
+            FTimerId = 0;
+            if (timerId == 0)
+                return;
             FStopping = true;
         }
-        timeKillEvent(FTimerId);
-        FTimerId = 0;
+        // Outside the lock: a synchronous kill may wait for a callback, which takes the lock.
+        timeKillEvent(timerId);
         std::unique_lock lock(FMutex);
         // A Stop from within a tick cannot wait for that tick to end.
         const bool inOwnTick = FRunning > 0 && FTickThread == std::this_thread::get_id();
@@ -51,7 +53,11 @@ public:
             FIdle.wait(lock, [this] { return FRunning == 0; });
     }
 
-    bool Running() const override { return FTimerId != 0; }
+    bool Running() const override
+    {
+        std::lock_guard lock(FMutex);
+        return FTimerId != 0;
+    }
 
 private:
     static void CALLBACK Callback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
@@ -72,7 +78,7 @@ private:
         self->FIdle.notify_all();
     }
 
-    std::mutex FMutex;
+    mutable std::mutex FMutex;
     std::condition_variable FIdle;
     std::function<void()> FTick;
     bool FStopping = false;
