@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+#include <SDL_syswm.h>
+
 #include <cstdlib>
+#include <thread>
 
 namespace Halcyra::Platform {
 namespace {
@@ -47,6 +51,44 @@ TEST(SdlPresenter, FramesReachTheWindow)
     EXPECT_EQ(shown->GetPixel(target.Right - 10, target.Bottom - 10), 0x000000FFu);
     presenter.Close();
     EXPECT_FALSE(presenter.ReadBack());
+}
+
+TEST(SdlPresenter, TakesTheApplicationsWindowAndPresentsFromTheTimerThread)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    // The system display is linked in, as in the program: it sets SDL up for presenting from
+    // another thread before any window exists.
+    ASSERT_GE(SystemDisplay().MonitorCount(), 1);
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    // The application makes its window and paints it black through the window surface.
+    SDL_Window *window = SDL_CreateWindow("saver", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1024, 768,
+                                          SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+    ASSERT_NE(window, nullptr);
+    if (SDL_Surface *surface = SDL_GetWindowSurface(window)) {
+        SDL_FillRect(surface, nullptr, 0);
+        SDL_UpdateWindowSurface(window);
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
+    {
+        TSdlPresenter presenter;
+        ASSERT_TRUE(presenter.Open(static_cast<TWindowHandle>(info.info.x11.window), 1024, 768));
+        EXPECT_FALSE(presenter.OwnsWindow());
+        auto frame = Imaging::TBitmap32::Create(1024, 768);
+        frame->Fill(0x00FF8000u);
+        std::thread timer([&] {
+            for (int i = 0; i < 5; ++i)
+                presenter.Present(*frame);
+        });
+        timer.join();
+        auto shown = presenter.ReadBack();
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->GetPixel(shown->Width() / 2, shown->Height() / 2), 0x00FF8000u);
+    }
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
