@@ -74,7 +74,9 @@ HWND FindMessageBox(DWORD process)
                 GetWindowThreadProcessId(window, &owner);
                 char className[64] = {};
                 GetClassNameA(window, className, sizeof className);
-                if (owner == box->Process && std::string(className) == "#32770") {
+                // The dialog exists a moment before its text does; only a shown box with its text counts.
+                if (owner == box->Process && std::string(className) == "#32770" && IsWindowVisible(window) &&
+                    GetWindowTextLengthA(GetDlgItem(window, 0xFFFF)) > 0) {
                     box->Window = window;
                     return FALSE;
                 }
