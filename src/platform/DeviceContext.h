@@ -36,7 +36,7 @@ inline constexpr TColorRef RgbToColorRef(std::uint32_t rgb)
 enum class TBackgroundMode { Transparent = 1, Opaque = 2 };
 
 // The arguments of CreateFontA the system sets; the others are 0.
-struct TFontSpec {
+struct TFontRequest {
     std::string Face;
     int Height = 0;            // > 0: cell height in pixels; < 0: character height; 0: default
     int Weight = 400;          // 400 normal, 700 bold
@@ -66,7 +66,7 @@ public:
     virtual ~IDeviceContext() = default;
 
     // CreateFontA: a new font, or 0 when none can be made. The caller deletes it.
-    virtual TFontHandle CreateFontA(const TFontSpec &spec) = 0;
+    virtual TFontHandle CreateFontA(const TFontRequest &request) = 0;
     // SelectObject for a font: selects it and returns the previously selected one (0 on failure).
     virtual TFontHandle SelectFont(TFontHandle font) = 0;
     // DeleteObject for a font; a font still selected stays usable until it is replaced.

@@ -384,7 +384,7 @@ TEST_F(SoftDeviceContextTest, BitmapsAreDrawnClippedAndStretched)
 
 TEST_F(SoftDeviceContextTest, FontsHaveTheCellHeightAsked)
 {
-    const TFontHandle font = Dc->CreateFontA(TFontSpec{"Arial", 22, 700});
+    const TFontHandle font = Dc->CreateFontA(TFontRequest{"Arial", 22, 700});
     ASSERT_NE(font, 0u);
     Dc->SelectFont(font);
     TTextSize size;

@@ -101,18 +101,18 @@ public:
             FcFini();
     }
 
-    std::shared_ptr<ISoftFont> OpenFont(const TFontSpec &spec) override
+    std::shared_ptr<ISoftFont> OpenFont(const TFontRequest &request) override
     {
         std::lock_guard lock(FMutex);
         if (!FReady)
             return nullptr;
-        std::string face = spec.Face;
+        std::string face = request.Face;
         std::transform(face.begin(), face.end(), face.begin(), [](unsigned char c) { return std::tolower(c); });
-        const bool bold = spec.Weight >= 600;
-        const auto key = std::make_tuple(face, spec.Height, bold);
+        const bool bold = request.Weight >= 600;
+        const auto key = std::make_tuple(face, request.Height, bold);
         if (auto found = FFonts.find(key); found != FFonts.end())
             return found->second;
-        auto font = Load(spec.Face, spec.Height, bold);
+        auto font = Load(request.Face, request.Height, bold);
         if (font)
             FFonts.emplace(key, font);
         return font;

@@ -35,9 +35,9 @@ std::uint32_t Blend(std::uint32_t under, std::uint32_t over, int coverage)
 
 } // namespace
 
-TFontHandle TSoftFontTable::Create(const TFontSpec &spec)
+TFontHandle TSoftFontTable::Create(const TFontRequest &request)
 {
-    auto font = FEngine.OpenFont(spec);
+    auto font = FEngine.OpenFont(request);
     if (!font)
         return 0;
     std::lock_guard lock(FMutex);
@@ -74,7 +74,7 @@ std::shared_ptr<ISoftFont> TSoftFontTable::DefaultFont()
     if (!FDefaultTried) {
         FDefaultTried = true;
         // A fresh Windows device context carries the bold 16-pixel system font.
-        FDefault = FEngine.OpenFont(TFontSpec{"Arial", 16, 700});
+        FDefault = FEngine.OpenFont(TFontRequest{"Arial", 16, 700});
     }
     return FDefault;
 }
@@ -89,9 +89,9 @@ void TSoftDeviceContext::Reset(Imaging::TBitmap32 &pixels)
     FTextColor = MakeColorRef(0, 0, 0);
 }
 
-TFontHandle TSoftDeviceContext::CreateFontA(const TFontSpec &spec)
+TFontHandle TSoftDeviceContext::CreateFontA(const TFontRequest &request)
 {
-    return FFonts.Create(spec);
+    return FFonts.Create(request);
 }
 
 TFontHandle TSoftDeviceContext::SelectFont(TFontHandle font)

@@ -17,7 +17,7 @@ class TSoftFontTable {
 public:
     explicit TSoftFontTable(ISoftFontEngine &engine) : FEngine(engine) {}
 
-    TFontHandle Create(const TFontSpec &spec);
+    TFontHandle Create(const TFontRequest &request);
     bool Delete(TFontHandle handle);
     // The font of a handle; null when the handle is not a live font.
     std::shared_ptr<ISoftFont> Find(TFontHandle handle);
@@ -40,7 +40,7 @@ public:
     // black text) over the given pixels.
     void Reset(Imaging::TBitmap32 &pixels);
 
-    TFontHandle CreateFontA(const TFontSpec &spec) override;
+    TFontHandle CreateFontA(const TFontRequest &request) override;
     TFontHandle SelectFont(TFontHandle font) override;
     bool DeleteFont(TFontHandle font) override;
     TBackgroundMode SetBkMode(TBackgroundMode mode) override;

@@ -38,7 +38,7 @@ public:
     virtual ~ISoftFontEngine() = default;
     // The font nearest to the request ("Arial" resolves to a metric-compatible face); null when no
     // font can be found at all. Safe to call from any thread.
-    virtual std::shared_ptr<ISoftFont> OpenFont(const TFontSpec &spec) = 0;
+    virtual std::shared_ptr<ISoftFont> OpenFont(const TFontRequest &request) = 0;
 };
 
 // The font engine of this platform.

@@ -27,11 +27,11 @@ BITMAPINFO TopDownInfo(const Imaging::TBitmap32 &bitmap)
 
 } // namespace
 
-TFontHandle TWin32DeviceContext::CreateFontA(const TFontSpec &spec)
+TFontHandle TWin32DeviceContext::CreateFontA(const TFontRequest &request)
 {
-    HFONT font = ::CreateFontA(spec.Height, 0, 0, 0, spec.Weight, FALSE, FALSE, FALSE, static_cast<DWORD>(spec.CharSet),
-                               static_cast<DWORD>(spec.OutPrecision), static_cast<DWORD>(spec.ClipPrecision),
-                               static_cast<DWORD>(spec.Quality), static_cast<DWORD>(spec.PitchAndFamily), spec.Face.c_str());
+    HFONT font = ::CreateFontA(request.Height, 0, 0, 0, request.Weight, FALSE, FALSE, FALSE, static_cast<DWORD>(request.CharSet),
+                               static_cast<DWORD>(request.OutPrecision), static_cast<DWORD>(request.ClipPrecision),
+                               static_cast<DWORD>(request.Quality), static_cast<DWORD>(request.PitchAndFamily), request.Face.c_str());
     return reinterpret_cast<TFontHandle>(font);
 }
 

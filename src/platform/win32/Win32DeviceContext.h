@@ -14,7 +14,7 @@ public:
     HDC Handle() const { return FDc; }
     void SetHandle(HDC dc) { FDc = dc; }
 
-    TFontHandle CreateFontA(const TFontSpec &spec) override;
+    TFontHandle CreateFontA(const TFontRequest &request) override;
     TFontHandle SelectFont(TFontHandle font) override;
     bool DeleteFont(TFontHandle font) override;
     TBackgroundMode SetBkMode(TBackgroundMode mode) override;

@@ -106,17 +106,17 @@ private:
 
 class TGdiSoftFontEngine final : public ISoftFontEngine {
 public:
-    std::shared_ptr<ISoftFont> OpenFont(const TFontSpec &spec) override
+    std::shared_ptr<ISoftFont> OpenFont(const TFontRequest &request) override
     {
         std::lock_guard lock(FMutex);
-        std::string face = spec.Face;
+        std::string face = request.Face;
         std::transform(face.begin(), face.end(), face.begin(), [](unsigned char c) { return std::tolower(c); });
-        const auto key = std::make_tuple(face, spec.Height, spec.Weight);
+        const auto key = std::make_tuple(face, request.Height, request.Weight);
         if (auto found = FFonts.find(key); found != FFonts.end())
             return found->second;
-        HFONT font = CreateFontA(spec.Height == 0 ? 16 : spec.Height, 0, 0, 0, spec.Weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+        HFONT font = CreateFontA(request.Height == 0 ? 16 : request.Height, 0, 0, 0, request.Weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH,
-                                 spec.Face.empty() ? "Arial" : spec.Face.c_str());
+                                 request.Face.empty() ? "Arial" : request.Face.c_str());
         if (font == nullptr)
             return nullptr;
         HDC dc = CreateCompatibleDC(nullptr);
