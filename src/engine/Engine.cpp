@@ -23,6 +23,8 @@ TQss::~TQss()
         FTimer->Stop();
     if (FDD || FDDPRIM || FDDBACK)
         CloseDirectDraw();
+    for (IEngineSprite *sprite : Sprites())
+        sprite->EngineDestroyed();
 }
 
 // ---------------------------------------------------------------------------------------------

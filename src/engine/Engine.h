@@ -33,6 +33,8 @@ public:
     virtual void EngineClosing() = 0;
     // Restores the sprite's surfaces and draws its pictures into them again.
     virtual void EngineRestored() = 0;
+    // The engine is being destroyed: the sprite no longer sits on it.
+    virtual void EngineDestroyed() = 0;
 };
 
 // What the engine works with; the scene passes the system's, the tests their fakes.
@@ -51,8 +53,8 @@ inline constexpr int MaxStillDrawingRetries = 100000;
 class TQss final : public TComponent {
 public:
     TQss(IOwnerForm *owner, const TQssServices &services, std::unique_ptr<Platform::IPeriodicTimer> timer);
-    // Stops the timer and, should the owner not have done so, closes the display, so that no tick
-    // and no sprite reaches a destroyed engine.
+    // Stops the timer and, should the owner not have done so, closes the display; sprites still on
+    // the engine are taken off it, so that no tick and no sprite reaches a destroyed engine.
     ~TQss() override;
     TQss(const TQss &) = delete;
     TQss &operator=(const TQss &) = delete;

@@ -64,6 +64,7 @@ public:
 
     void EngineClosing() override { CloseDXMovie(); }
     void EngineRestored() override { RestoreSurfaces(); }
+    void EngineDestroyed() override { FEngine = nullptr; }
 
     void SetShowX(int value);
     void SetShowY(int value);

@@ -49,6 +49,7 @@ public:
 
     void EngineClosing() override { CloseDXImage(); }
     void EngineRestored() override { RestoreSurface(); }
+    void EngineDestroyed() override { FEngine = nullptr; }
 
     void SetShowX(int value);
     void SetShowY(int value);

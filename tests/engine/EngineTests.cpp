@@ -24,7 +24,9 @@ class TRecordingSprite final : public IEngineSprite {
 public:
     void EngineClosing() override { ++Closed; }
     void EngineRestored() override { ++Restored; }
+    void EngineDestroyed() override { ++Destroyed; }
     int Closed = 0;
+    int Destroyed = 0;
     int Restored = 0;
 };
 
@@ -638,8 +640,8 @@ TEST_F(EngineTest, DestroyingAnOpenEngineClosesTheDisplay)
     Engine->AttachSprite(&sprite);
     Engine.reset();
     EXPECT_FALSE(Display->Soft().DeviceAlive());
-    EXPECT_FALSE(Timer == nullptr);
     EXPECT_EQ(sprite.Closed, 1);
+    EXPECT_EQ(sprite.Destroyed, 1);
 }
 
 } // namespace

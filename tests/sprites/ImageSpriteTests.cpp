@@ -1,5 +1,6 @@
 // Tests of the image sprite: defaults, the design space, preparation and its failures, the black
 // colour key, the clipped blit on real soft surfaces, lost surfaces, restore and release.
+#include "sprites/FrameStripSprite.h"
 #include "sprites/ImageSprite.h"
 #include "SpriteFixture.h"
 
@@ -395,6 +396,26 @@ TEST_F(ImageSpriteTest, ClosingTheEngineReleasesEverySpriteDerivedOnesIncluded)
     // Drawing after the close reports the missing surface instead of touching released ones.
     gadget.DrawImage();
     EXPECT_EQ(gadget.GetErrorResult(), "eFpSurface==NULL");
+}
+
+TEST_F(ImageSpriteTest, ASpriteOutlivingItsEngineIsTakenOffIt)
+{
+    Open();
+    TQIM sprite(Engine.get());
+    TQMV strip(Engine.get());
+    sprite.SetPicture(BitmapPicture(Columns(4, 4)));
+    sprite.CreateDXImage();
+    Engine.reset();
+    EXPECT_EQ(sprite.Parent(), nullptr);
+    EXPECT_EQ(strip.Parent(), nullptr);
+    EXPECT_EQ(sprite.Surface(), nullptr);
+    sprite.DrawImage();
+    EXPECT_EQ(sprite.GetErrorResult(), "eFpSurface==NULL");
+    sprite.CreateDXImage();
+    EXPECT_EQ(sprite.GetErrorResult(), "FDD==NULL");
+    // The fixture's tear-down finds no engine to disable.
+    Engine = std::make_unique<TQss>(&Form, TQssServices{Display, Registry.Registry(), Sound, Clock},
+                                    std::make_unique<Testing::TManualTimer>());
 }
 
 TEST_F(ImageSpriteTest, ASpriteDestroyedFirstLeavesTheEngine)
