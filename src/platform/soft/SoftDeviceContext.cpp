@@ -174,6 +174,11 @@ bool TSoftDeviceContext::DrawText(int x, int y, std::string_view text, const TRe
         const TSoftGlyph &glyph = font->Glyph(static_cast<std::uint8_t>(character));
         const int left = pen + glyph.Left;
         const int top = baseline - glyph.Top;
+        // A long line crept through a narrow clip box touches few of its glyphs.
+        if (left >= area.Right || left + glyph.Width <= area.Left) {
+            pen += glyph.Advance;
+            continue;
+        }
         for (int row = 0; row < glyph.Height; ++row) {
             const int targetY = top + row;
             if (targetY < area.Top || targetY >= area.Bottom)
