@@ -46,6 +46,20 @@ TEST_F(FrameStripTest, ConstructedWithTheDocumentedDefaults)
         EXPECT_EQ(sprite.FrameSurface(i), nullptr);
 }
 
+TEST_F(FrameStripTest, PreparingWithoutAnOpenEngineReportsFDD)
+{
+    TQMV sprite(Engine.get());
+    int errors = 0;
+    sprite.OnError = [&](TComponent &sender) {
+        EXPECT_EQ(&sender, &sprite);
+        ++errors;
+    };
+    Prepare(sprite, BitmapPicture(Strip(4, 4, 2)), 4);
+    EXPECT_EQ(sprite.GetErrorResult(), "FDD==NULL");
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(sprite.FrameCount(), 0);
+}
+
 TEST_F(FrameStripTest, A3840PixelStripOf120PixelFramesHas32Frames)
 {
     Open();
