@@ -39,8 +39,9 @@ void RunPlainWindow(Platform::IApplication &application, Platform::TMainWindowKi
         events.OnKeyDown = [&application](Platform::TKey) { application.CloseMainWindow(); };
         events.OnMouseDown = [&application] { application.CloseMainWindow(); };
     }
-    if (application.CreateMainWindow(kind, events) != 0)
-        application.Run();
+    if (application.CreateMainWindow(kind, events) == 0)
+        throw std::runtime_error("The screensaver window could not be created");
+    application.Run();
 }
 
 } // namespace

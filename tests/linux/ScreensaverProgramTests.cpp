@@ -239,6 +239,18 @@ TEST(ScreensaverProgramWithoutDesktop, PasswordModeReportsTheMissingLibrary)
     EXPECT_EQ(errorText, "Screen saver: MPR.DLL not found: cannot change password.\n");
 }
 
+TEST(ScreensaverProgramWithoutDesktop, SaverAndConfigurationReportThatTheyCannotShowAWindow)
+{
+    // The configuration mode has set its title by then, and the title is the caption.
+    for (auto [mode, caption] : {std::pair{"/s", "halcyra-screensaver"}, {"/c", "Screensaver Configuration"}}) {
+        TRun run = Start({mode}, false);
+        std::string errorText;
+        EXPECT_EQ(Finish(run, &errorText), 0) << mode;
+        EXPECT_NE(errorText.find(std::string(caption) + ": The screensaver window could not be created.\n"), std::string::npos)
+            << mode << ": " << errorText;
+    }
+}
+
 TEST(ScreensaverProgramWithoutDesktop, PreviewWithABadHandleReportsTheConversionError)
 {
     for (const std::vector<std::string> &arguments : {std::vector<std::string>{"/p", "abc"}, {"-P"}}) {

@@ -200,6 +200,16 @@ TEST_F(RunModes, WithoutFormsAPlainWindowStandsIn)
     EXPECT_EQ(Application.RunCount, 2);
 }
 
+TEST_F(RunModes, AWindowThatCannotBeCreatedIsReportedNotRun)
+{
+    Services.RunSaverForms = nullptr;
+    Application.CanCreateWindows = false;
+    EXPECT_EQ(Run({"/s"}), 0);
+    EXPECT_EQ(Application.RunCount, 0);
+    ASSERT_EQ(Application.MessageBoxes.size(), 1u);
+    EXPECT_EQ(Application.MessageBoxes[0].Text, "The screensaver window could not be created.");
+}
+
 TEST_F(RunModes, PreviewWaitsUntilTheWindowIsVisibleThenDrawsOnce)
 {
     Resources.Preview = PreviewDib(0x336699);

@@ -29,7 +29,7 @@ public:
     {
         WindowKinds.push_back(kind);
         Events = events;
-        return 0x1234;
+        return CanCreateWindows ? 0x1234 : 0;
     }
     void CloseMainWindow() override { ++CloseCount; }
     void Run() override { ++RunCount; }
@@ -67,6 +67,7 @@ public:
     int ProcessMessagesCount = 0;
     int CursorCount = 0;
     bool LoopEnded = false;
+    bool CanCreateWindows = true;
     std::function<void()> OnProcessMessages;
     std::vector<Platform::TMainWindowKind> WindowKinds;
     Platform::TWindowEvents Events;

@@ -145,8 +145,17 @@ private:
     TWindowHandle CreateSdlWindow()
     {
         if (!FSdlStarted) {
+            // The frames are presented from the timer thread through the window's software framebuffer.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
             if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
                 return 0;
+            // Without a desktop SDL falls back to drivers that show nothing; a saver nobody can see
+            // or stop must not run.
+            const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+            if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
+                SDL_Quit();
+                return 0;
+            }
             FSdlStarted = true;
             FWakeEvent = SDL_RegisterEvents(1);
         }
