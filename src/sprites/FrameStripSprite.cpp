@@ -21,24 +21,6 @@ TQMV::~TQMV()
     SetParent(nullptr);
 }
 
-void TQMV::SetParent(TQss *engine)
-{
-    if (engine == FEngine)
-        return;
-    if (FEngine != nullptr)
-        FEngine->DetachSprite(this);
-    FEngine = engine;
-    if (FEngine != nullptr)
-        FEngine->AttachSprite(this);
-}
-
-void TQMV::Fail(const std::string &message)
-{
-    FErrorResult.Set(message);
-    if (OnError)
-        OnError(*this);
-}
-
 IDisplaySurface *TQMV::FrameSurface(int index) const
 {
     if (index < 0 || index >= MaxFrames)

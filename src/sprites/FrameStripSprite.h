@@ -4,8 +4,7 @@
 // JPEG strips are cut from their decoded copy DibBitmap, bitmap strips from the picture itself.
 #pragma once
 
-#include "engine/Component.h"
-#include "engine/Engine.h"
+#include "sprites/EngineSprite.h"
 #include "imaging/Bitmap32.h"
 #include "imaging/Picture.h"
 #include "platform/DeviceContext.h"
@@ -19,19 +18,14 @@
 
 namespace Halcyra {
 
-class TQMV : public TComponent, public IEngineSprite {
+class TQMV : public TEngineSprite {
 public:
     static constexpr int MaxFrames = 200;
 
     explicit TQMV(TQss *parent = nullptr);
     ~TQMV() override;
-    TQMV(const TQMV &) = delete;
-    TQMV &operator=(const TQMV &) = delete;
 
     std::string_view ClassName() const override { return "TQMV"; }
-
-    TQss *Parent() const { return FEngine; }
-    void SetParent(TQss *engine);
 
     const Imaging::TPicture &Picture() const { return FPicture; }
     void SetPicture(Imaging::TPicture picture) { FPicture = std::move(picture); }
@@ -64,7 +58,6 @@ public:
 
     void EngineClosing() override { CloseDXMovie(); }
     void EngineRestored() override { RestoreSurfaces(); }
-    void EngineDestroyed() override { FEngine = nullptr; }
 
     void SetShowX(int value);
     void SetShowY(int value);
@@ -83,9 +76,6 @@ public:
     int GetStretchWidth() const { return FStretchWidth; }
     int GetStretchHeight() const { return FStretchHeight; }
 
-    std::string GetErrorResult() const { return FErrorResult.Get(); }
-    void SetErrorResult(const std::string &value) { FErrorResult.Set(value); }
-    TNotifyEvent OnError;
 
     int FrameCount() const { return FFrameCount; }
     int FrameSurfaceWidth() const { return FSurfaceWidth; }
@@ -96,7 +86,6 @@ public:
     Platform::TDDResult LastResult() const { return FLastResult; }
 
 protected:
-    void Fail(const std::string &message);
 
 private:
     // The strip the frames are cut from: DibBitmap for a JPEG strip, the picture otherwise.
@@ -105,7 +94,6 @@ private:
     // and stretch-draws it into the frame's surface through the device context.
     void FillFrame(Platform::IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index);
 
-    TQss *FEngine = nullptr;
     Imaging::TPicture FPicture;
     int FFrameCount = 0;
     Platform::IDisplayDevice *FDD = nullptr;
@@ -113,7 +101,6 @@ private:
     Platform::IDisplaySurface *FDDBACK = nullptr;
     Platform::IDisplaySurface *FDDPRIM = nullptr;
     Platform::TDDResult FLastResult = 0;
-    TErrorText FErrorResult;
     int FShowX = 0;
     int FShowY = 0;
     int FSourceX = 0;

@@ -20,24 +20,6 @@ TQIM::~TQIM()
     SetParent(nullptr);
 }
 
-void TQIM::SetParent(TQss *engine)
-{
-    if (engine == FEngine)
-        return;
-    if (FEngine != nullptr)
-        FEngine->DetachSprite(this);
-    FEngine = engine;
-    if (FEngine != nullptr)
-        FEngine->AttachSprite(this);
-}
-
-void TQIM::Fail(const std::string &message)
-{
-    FErrorResult.Set(message);
-    if (OnError)
-        OnError(*this);
-}
-
 int TQIM::DrawWidth() const
 {
     return FStretching ? FStretchWidth : FPicture.Width();

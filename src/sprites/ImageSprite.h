@@ -4,8 +4,7 @@
 // 1024 by 768 design space. The gadgets derive from it.
 #pragma once
 
-#include "engine/Component.h"
-#include "engine/Engine.h"
+#include "sprites/EngineSprite.h"
 #include "imaging/Picture.h"
 #include "platform/Display.h"
 
@@ -15,20 +14,14 @@
 
 namespace Halcyra {
 
-class TQIM : public TComponent, public IEngineSprite {
+class TQIM : public TEngineSprite {
 public:
     // A sprite placed on the engine (its parent), or on none.
     explicit TQIM(TQss *parent = nullptr);
     // Releases the surface and leaves the engine.
     ~TQIM() override;
-    TQIM(const TQIM &) = delete;
-    TQIM &operator=(const TQIM &) = delete;
 
     std::string_view ClassName() const override { return "TQIM"; }
-
-    // The engine the sprite sits on; the sprite takes part in its closing and restoring.
-    TQss *Parent() const { return FEngine; }
-    void SetParent(TQss *engine);
 
     const Imaging::TPicture &Picture() const { return FPicture; }
     void SetPicture(Imaging::TPicture picture) { FPicture = std::move(picture); }
@@ -49,7 +42,6 @@ public:
 
     void EngineClosing() override { CloseDXImage(); }
     void EngineRestored() override { RestoreSurface(); }
-    void EngineDestroyed() override { FEngine = nullptr; }
 
     void SetShowX(int value);
     void SetShowY(int value);
@@ -67,9 +59,6 @@ public:
     int GetOriginalWidth() const { return FOriginalWidth; }
     int GetOriginalHeight() const { return FOriginalHeight; }
 
-    std::string GetErrorResult() const { return FErrorResult.Get(); }
-    void SetErrorResult(const std::string &value) { FErrorResult.Set(value); }
-    TNotifyEvent OnError;
 
     // The sprite's own surface (null when absent) and the engine's it borrowed at preparation.
     Platform::IDisplaySurface *Surface() const { return FpSurface.get(); }
@@ -80,8 +69,6 @@ public:
     Platform::TDDResult LastResult() const { return FLastResult; }
 
 protected:
-    // Stores the text and fires OnError.
-    void Fail(const std::string &message);
     // The draw size: the stretch size when stretching, else the picture's size.
     int DrawWidth() const;
     int DrawHeight() const;
@@ -90,14 +77,12 @@ private:
     // Draws the picture into the surface through a device context (step 7 of the preparation).
     void RenderPicture(Platform::IDeviceContext &dc);
 
-    TQss *FEngine = nullptr;
     Imaging::TPicture FPicture;
     Platform::IDisplayDevice *FDD = nullptr;
     Platform::IDisplaySurface *FDDBACK = nullptr;
     Platform::IDisplaySurface *FDDPRIM = nullptr;
     std::unique_ptr<Platform::IDisplaySurface> FpSurface;
     Platform::TDDResult FLastResult = 0;
-    TErrorText FErrorResult;
     int FShowX = 0;
     int FShowY = 0;
     int FSourceX = 0;
