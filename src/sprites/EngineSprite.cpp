@@ -21,4 +21,31 @@ void TEngineSprite::Fail(const std::string &message)
         OnError(*this);
 }
 
+bool TEngineSprite::BorrowEngineSurfaces()
+{
+    FDD = FEngine != nullptr ? FEngine->GetFDD() : nullptr;
+    if (FDD == nullptr) {
+        Fail("FDD==NULL");
+        return false;
+    }
+    FDDBACK = FEngine->GetFDDBACK();
+    if (FDDBACK == nullptr) {
+        Fail("FDDBACK==NULL");
+        return false;
+    }
+    FDDPRIM = FEngine->GetFDDPRIM();
+    if (FDDPRIM == nullptr) {
+        Fail("FDDPRIM==NULL");
+        return false;
+    }
+    return true;
+}
+
+void TEngineSprite::ForgetEngineSurfaces()
+{
+    FDD = nullptr;
+    FDDBACK = nullptr;
+    FDDPRIM = nullptr;
+}
+
 } // namespace Halcyra

@@ -4,6 +4,7 @@
 
 #include "engine/Component.h"
 #include "engine/Engine.h"
+#include "platform/Display.h"
 
 #include <string>
 
@@ -21,6 +22,11 @@ public:
 
     void EngineDestroyed() override { FEngine = nullptr; }
 
+    // The engine's device and surfaces, borrowed when the sprite was prepared; null when closed.
+    Platform::IDisplayDevice *GetFDD() const { return FDD; }
+    Platform::IDisplaySurface *GetFDDBACK() const { return FDDBACK; }
+    Platform::IDisplaySurface *GetFDDPRIM() const { return FDDPRIM; }
+
     std::string GetErrorResult() const { return FErrorResult.Get(); }
     void SetErrorResult(const std::string &value) { FErrorResult.Set(value); }
     TNotifyEvent OnError;
@@ -29,7 +35,16 @@ protected:
     // Stores the text and fires OnError.
     void Fail(const std::string &message);
 
+    // Borrows the engine's device, back and primary surfaces; false (with "FDD==NULL",
+    // "FDDBACK==NULL" or "FDDPRIM==NULL") when the engine has not opened its display.
+    bool BorrowEngineSurfaces();
+    // Forgets the borrowed surfaces: the engine releases them next.
+    void ForgetEngineSurfaces();
+
     TQss *FEngine = nullptr;
+    Platform::IDisplayDevice *FDD = nullptr;
+    Platform::IDisplaySurface *FDDBACK = nullptr;
+    Platform::IDisplaySurface *FDDPRIM = nullptr;
 
 private:
     TErrorText FErrorResult;

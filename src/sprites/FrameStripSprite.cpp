@@ -85,21 +85,8 @@ void TQMV::FillFrame(IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index)
 
 void TQMV::CreateDXMovie()
 {
-    FDD = FEngine != nullptr ? FEngine->GetFDD() : nullptr;
-    if (FDD == nullptr) {
-        Fail("FDD==NULL");
+    if (!BorrowEngineSurfaces())
         return;
-    }
-    FDDBACK = FEngine->GetFDDBACK();
-    if (FDDBACK == nullptr) {
-        Fail("FDDBACK==NULL");
-        return;
-    }
-    FDDPRIM = FEngine->GetFDDPRIM();
-    if (FDDPRIM == nullptr) {
-        Fail("FDDPRIM==NULL");
-        return;
-    }
     // A negative frame height defines no frames any more than 0 does.
     if (FFrameHeight <= 0) {
         Fail("Not defined OriginalHeight");
@@ -298,9 +285,7 @@ void TQMV::CloseDXMovie()
 {
     for (auto &surface : FpSurface)
         surface.reset();
-    FDD = nullptr;
-    FDDBACK = nullptr;
-    FDDPRIM = nullptr;
+    ForgetEngineSurfaces();
 }
 
 } // namespace Halcyra

@@ -96,10 +96,7 @@ private:
 
     Imaging::TPicture FPicture;
     int FFrameCount = 0;
-    Platform::IDisplayDevice *FDD = nullptr;
     std::array<std::unique_ptr<Platform::IDisplaySurface>, MaxFrames> FpSurface;
-    Platform::IDisplaySurface *FDDBACK = nullptr;
-    Platform::IDisplaySurface *FDDPRIM = nullptr;
     Platform::TDDResult FLastResult = 0;
     int FShowX = 0;
     int FShowY = 0;

@@ -71,21 +71,8 @@ void TQIM::RenderPicture(IDeviceContext &dc)
 
 void TQIM::CreateDXImage()
 {
-    FDD = FEngine != nullptr ? FEngine->GetFDD() : nullptr;
-    if (FDD == nullptr) {
-        Fail("FDD==NULL");
+    if (!BorrowEngineSurfaces())
         return;
-    }
-    FDDBACK = FEngine->GetFDDBACK();
-    if (FDDBACK == nullptr) {
-        Fail("FDDBACK==NULL");
-        return;
-    }
-    FDDPRIM = FEngine->GetFDDPRIM();
-    if (FDDPRIM == nullptr) {
-        Fail("FDDPRIM==NULL");
-        return;
-    }
 
     TSurfaceDescription description;
     description.Flags = DDFlags::DescCaps | DDFlags::DescHeight | DDFlags::DescWidth;
@@ -159,9 +146,7 @@ void TQIM::CloseDXImage()
 {
     FpSurface.reset();
     // The engine's surfaces go next; the borrowed references must not outlive them.
-    FDD = nullptr;
-    FDDBACK = nullptr;
-    FDDPRIM = nullptr;
+    ForgetEngineSurfaces();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -60,11 +60,8 @@ public:
     int GetOriginalHeight() const { return FOriginalHeight; }
 
 
-    // The sprite's own surface (null when absent) and the engine's it borrowed at preparation.
+    // The sprite's own surface; null when absent.
     Platform::IDisplaySurface *Surface() const { return FpSurface.get(); }
-    Platform::IDisplayDevice *GetFDD() const { return FDD; }
-    Platform::IDisplaySurface *GetFDDBACK() const { return FDDBACK; }
-    Platform::IDisplaySurface *GetFDDPRIM() const { return FDDPRIM; }
     std::uint32_t BlitFlags() const { return FBlitFlags; }
     Platform::TDDResult LastResult() const { return FLastResult; }
 
@@ -78,9 +75,6 @@ private:
     void RenderPicture(Platform::IDeviceContext &dc);
 
     Imaging::TPicture FPicture;
-    Platform::IDisplayDevice *FDD = nullptr;
-    Platform::IDisplaySurface *FDDBACK = nullptr;
-    Platform::IDisplaySurface *FDDPRIM = nullptr;
     std::unique_ptr<Platform::IDisplaySurface> FpSurface;
     Platform::TDDResult FLastResult = 0;
     int FShowX = 0;
