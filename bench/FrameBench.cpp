@@ -14,12 +14,57 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <vector>
+
+// Every allocation of the program is counted, so that the frame benchmarks can report how many a
+// frame makes: the frame must make none.
+namespace {
+std::atomic<long long> GAllocations = 0;
+}
+
+void *operator new(std::size_t size)
+{
+    ++GAllocations;
+    if (void *memory = std::malloc(size == 0 ? 1 : size))
+        return memory;
+    throw std::bad_alloc();
+}
+
+// GCC cannot see that the replaced operator new above hands out malloc's memory.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void operator delete(void *memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void *memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
 
 namespace Halcyra {
 namespace {
+
+// Reports the allocations made per iteration between construction and the end of the loop.
+class TAllocationCounter {
+public:
+    explicit TAllocationCounter(benchmark::State &state) : FState(state), FStart(GAllocations.load()) {}
+    ~TAllocationCounter()
+    {
+        const double made = static_cast<double>(GAllocations.load() - FStart);
+        FState.counters["allocations/frame"] = FState.iterations() > 0 ? made / static_cast<double>(FState.iterations()) : 0.0;
+    }
+
+private:
+    benchmark::State &FState;
+    long long FStart;
+};
 
 using namespace Platform;
 
@@ -209,10 +254,13 @@ void FrameOf14Blits(benchmark::State &state)
 {
     TBenchEngine bench;
     TScene scene(bench.Engine);
-    for (auto _ : state) {
-        bench.Engine.ClearBackSurface();
-        scene.Draw();
-        benchmark::ClobberMemory();
+    {
+        TAllocationCounter allocations(state);
+        for (auto _ : state) {
+            bench.Engine.ClearBackSurface();
+            scene.Draw();
+            benchmark::ClobberMemory();
+        }
     }
     state.SetItemsProcessed(state.iterations() * 14);
 }
@@ -223,6 +271,7 @@ void FrameWithRestoreCheckAndFlip(benchmark::State &state)
     TBenchEngine bench;
     TScene scene(bench.Engine);
     bench.Engine.OnTimer = [&](TComponent &) { scene.Draw(); };
+    TAllocationCounter allocations(state);
     for (auto _ : state)
         bench.Engine.TimerTick();
 }
