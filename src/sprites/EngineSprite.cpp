@@ -1,6 +1,8 @@
 // What every sprite shares: its engine and its failure reporting.
 #include "sprites/EngineSprite.h"
 
+#include "sprites/SpriteBlit.h"
+
 namespace Halcyra {
 
 void TEngineSprite::SetParent(TQss *engine)
@@ -19,6 +21,26 @@ void TEngineSprite::Fail(const std::string &message)
     FErrorResult.Set(message);
     if (OnError)
         OnError(*this);
+}
+
+int TEngineSprite::DesignToScreenX(int value) const
+{
+    return FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
+}
+
+int TEngineSprite::DesignToScreenY(int value) const
+{
+    return FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
+}
+
+void TEngineSprite::SetShowX(int value)
+{
+    FShowX = FStretching ? DesignToScreenX(value) : value;
+}
+
+void TEngineSprite::SetShowY(int value)
+{
+    FShowY = FStretching ? DesignToScreenY(value) : value;
 }
 
 bool TEngineSprite::BorrowEngineSurfaces()

@@ -27,6 +27,19 @@ public:
     Platform::IDisplaySurface *GetFDDBACK() const { return FDDBACK; }
     Platform::IDisplaySurface *GetFDDPRIM() const { return FDDPRIM; }
 
+    // Where the sprite is drawn: with Stretching on, positions are given in the 1024 by 768 design
+    // space and converted to the engine's screen.
+    void SetShowX(int value);
+    void SetShowY(int value);
+    int GetShowX() const { return FShowX; }
+    int GetShowY() const { return FShowY; }
+    void SetStretching(bool value) { FStretching = value; }
+    bool GetStretching() const { return FStretching; }
+    void SetStretchWidth(int value) { FStretchWidth = value; }
+    void SetStretchHeight(int value) { FStretchHeight = value; }
+    int GetStretchWidth() const { return FStretchWidth; }
+    int GetStretchHeight() const { return FStretchHeight; }
+
     std::string GetErrorResult() const { return FErrorResult.Get(); }
     void SetErrorResult(const std::string &value) { FErrorResult.Set(value); }
     TNotifyEvent OnError;
@@ -41,7 +54,16 @@ protected:
     // Forgets the borrowed surfaces: the engine releases them next.
     void ForgetEngineSurfaces();
 
+    // A design-space width or x, and height or y, on the engine's screen; unchanged without an engine.
+    int DesignToScreenX(int value) const;
+    int DesignToScreenY(int value) const;
+
     TQss *FEngine = nullptr;
+    int FShowX = 0;
+    int FShowY = 0;
+    bool FStretching = false;
+    int FStretchWidth = 100;
+    int FStretchHeight = 100;
     Platform::IDisplayDevice *FDD = nullptr;
     Platform::IDisplaySurface *FDDBACK = nullptr;
     Platform::IDisplaySurface *FDDPRIM = nullptr;

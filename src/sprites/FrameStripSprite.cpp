@@ -39,22 +39,12 @@ void TQMV::SetFDibBitmap(const Imaging::TBitmap32 *bitmap)
 // ---------------------------------------------------------------------------------------------
 // Design space
 
-void TQMV::SetShowX(int value)
-{
-    FShowX = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
-}
-
-void TQMV::SetShowY(int value)
-{
-    FShowY = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
-}
-
 void TQMV::SetYOffsetFrame(int value)
 {
     FFrameHeight = value;
     if (FStretching && FEngine != nullptr) {
-        FStretchWidth = DesignToScreen(FPicture.Width(), FEngine->GetWidthScreen(), 1024);
-        FStretchHeight = DesignToScreen(value, FEngine->GetHeightScreen(), 768);
+        FStretchWidth = DesignToScreenX(FPicture.Width());
+        FStretchHeight = DesignToScreenY(value);
     }
 }
 

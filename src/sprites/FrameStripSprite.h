@@ -59,22 +59,12 @@ public:
     void EngineClosing() override { CloseDXMovie(); }
     void EngineRestored() override { RestoreSurfaces(); }
 
-    void SetShowX(int value);
-    void SetShowY(int value);
-    int GetShowX() const { return FShowX; }
-    int GetShowY() const { return FShowY; }
     void SetNumberFrame(int value) { FNumberFrame = value; }
     int GetNumberFrame() const { return FNumberFrame; }
     // The frame height (OriginalHeight); with stretching on it also sets the stretch size from the
     // design space.
     void SetYOffsetFrame(int value);
     int GetYOffsetFrame() const { return FFrameHeight; }
-    void SetStretching(bool value) { FStretching = value; }
-    bool GetStretching() const { return FStretching; }
-    void SetStretchWidth(int value) { FStretchWidth = value; }
-    void SetStretchHeight(int value) { FStretchHeight = value; }
-    int GetStretchWidth() const { return FStretchWidth; }
-    int GetStretchHeight() const { return FStretchHeight; }
 
 
     int FrameCount() const { return FFrameCount; }
@@ -98,8 +88,6 @@ private:
     int FFrameCount = 0;
     std::array<std::unique_ptr<Platform::IDisplaySurface>, MaxFrames> FpSurface;
     Platform::TDDResult FLastResult = 0;
-    int FShowX = 0;
-    int FShowY = 0;
     int FSourceX = 0;
     int FDrawWidth = 0;
     int FSourceY = 0;
@@ -108,9 +96,6 @@ private:
     int FFrameHeight = 0;
     std::uint32_t FBlitFlags = 0;
     bool FTransparency = false;
-    int FStretchWidth = 100;
-    int FStretchHeight = 100;
-    bool FStretching = false;
     int FSurfaceWidth = 0;
     int FSurfaceHeight = 0;
     bool FStripIsJpeg = false;

@@ -33,26 +33,16 @@ int TQIM::DrawHeight() const
 // ---------------------------------------------------------------------------------------------
 // Design space
 
-void TQIM::SetShowX(int value)
-{
-    FShowX = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
-}
-
-void TQIM::SetShowY(int value)
-{
-    FShowY = FStretching && FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
-}
-
 void TQIM::SetOriginalWidth(int value)
 {
     FOriginalWidth = value;
-    FStretchWidth = FEngine != nullptr ? DesignToScreen(value, FEngine->GetWidthScreen(), 1024) : value;
+    FStretchWidth = DesignToScreenX(value);
 }
 
 void TQIM::SetOriginalHeight(int value)
 {
     FOriginalHeight = value;
-    FStretchHeight = FEngine != nullptr ? DesignToScreen(value, FEngine->GetHeightScreen(), 768) : value;
+    FStretchHeight = DesignToScreenY(value);
 }
 
 // ---------------------------------------------------------------------------------------------

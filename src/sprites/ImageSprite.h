@@ -43,16 +43,6 @@ public:
     void EngineClosing() override { CloseDXImage(); }
     void EngineRestored() override { RestoreSurface(); }
 
-    void SetShowX(int value);
-    void SetShowY(int value);
-    int GetShowX() const { return FShowX; }
-    int GetShowY() const { return FShowY; }
-    void SetStretching(bool value) { FStretching = value; }
-    bool GetStretching() const { return FStretching; }
-    void SetStretchWidth(int value) { FStretchWidth = value; }
-    void SetStretchHeight(int value) { FStretchHeight = value; }
-    int GetStretchWidth() const { return FStretchWidth; }
-    int GetStretchHeight() const { return FStretchHeight; }
     // Design-unit sizes: converted into the stretch size whatever Stretching is.
     void SetOriginalWidth(int value);
     void SetOriginalHeight(int value);
@@ -77,17 +67,12 @@ private:
     Imaging::TPicture FPicture;
     std::unique_ptr<Platform::IDisplaySurface> FpSurface;
     Platform::TDDResult FLastResult = 0;
-    int FShowX = 0;
-    int FShowY = 0;
     int FSourceX = 0;
     int FSourceY = 0;
     int FDrawWidth = 0;
     int FDrawHeight = 0;
     std::uint32_t FBlitFlags = 0;
     bool FTransparency = false;
-    int FStretchWidth = 100;
-    int FStretchHeight = 100;
-    bool FStretching = false;
     int FOriginalWidth = 100;
     int FOriginalHeight = 100;
 };
