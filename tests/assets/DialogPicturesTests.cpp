@@ -43,21 +43,21 @@ TEST(DialogPictures, BannerIsAJpegOf546By90)
 
 TEST(DialogPictures, TwentyFourBitBitmapsHaveTheirSizes)
 {
-    struct TSpec {
+    struct TExpectedPicture {
         const char *Name;
         int Width;
         int Height;
     };
-    const TSpec specs[] = {{"Image2", 183, 134},       {"FaderGround", 199, 24},    {"FaderKnob", 34, 16},
+    const TExpectedPicture expectedPictures[] = {{"Image2", 183, 134},       {"FaderGround", 199, 24},    {"FaderKnob", 34, 16},
                            {"BTOKGroundOn", 76, 26},   {"BTOKGroundOff", 76, 26},   {"BTCancelGroundOn", 76, 26},
                            {"BTCancelGroundOff", 76, 26}};
-    for (const TSpec &spec : specs) {
-        SCOPED_TRACE(spec.Name);
-        const TAssetPicture picture = LoadAssetPicture(spec.Name);
+    for (const TExpectedPicture &expected : expectedPictures) {
+        SCOPED_TRACE(expected.Name);
+        const TAssetPicture picture = LoadAssetPicture(expected.Name);
         ASSERT_TRUE(picture.Bitmap) << picture.Error;
         EXPECT_EQ(picture.ClassName, "TBitmap");
-        EXPECT_EQ(picture.Bitmap->Width(), spec.Width);
-        EXPECT_EQ(picture.Bitmap->Height(), spec.Height);
+        EXPECT_EQ(picture.Bitmap->Width(), expected.Width);
+        EXPECT_EQ(picture.Bitmap->Height(), expected.Height);
         const TBmpHeader header = ReadBmpHeader(picture.File, true);
         EXPECT_EQ(header.BitsPerPixel, 24);
         EXPECT_EQ(header.Compression, 0u);

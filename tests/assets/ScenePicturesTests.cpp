@@ -17,7 +17,7 @@ namespace {
 
 using Imaging::TBitmap32;
 
-struct TPictureSpec {
+struct TPictureFormat {
     const char *Name;
     const char *ClassName;
     int Width;
@@ -25,7 +25,7 @@ struct TPictureSpec {
     int FrameHeight;
 };
 
-const TPictureSpec ScenePictures[] = {
+const TPictureFormat ScenePictures[] = {
     {"QIM1", "TJPEGImage", 1024, 768, 768},
     {"QMV1", "TJPEGImage", 720, 3840, 120},
     {"QMV2", "TJPEGImage", 556, 3328, 104},
@@ -42,7 +42,7 @@ const TPictureSpec ScenePictures[] = {
     {"QGR1", "TGIFImage", 572, 69, 69},
 };
 
-struct TStripSpec {
+struct TStripFormat {
     const char *Name;
     int X;
     int Y;
@@ -52,7 +52,7 @@ struct TStripSpec {
     bool Loop;
 };
 
-const TStripSpec Strips[] = {
+const TStripFormat Strips[] = {
     {"QMV1", 0, 543, 720, 120, 32, true},   {"QMV2", 0, 664, 556, 104, 32, true},
     {"QMV3", 128, 175, 105, 179, 32, true}, {"QMV4", 905, 404, 93, 140, 32, true},
     {"QMV5f", 0, 189, 109, 225, 10, false}, {"QMV6f", 296, 137, 202, 311, 10, false},
@@ -89,7 +89,7 @@ double MeanFrameDifference(const TBitmap32 &strip, int height, int a, int b)
     return total / (3.0 * height * strip.Width());
 }
 
-bool InsideStrip(const TStripSpec &strip, int x, int y)
+bool InsideStrip(const TStripFormat &strip, int x, int y)
 {
     return x >= strip.X && x < strip.X + strip.Width && y >= strip.Y && y < strip.Y + strip.FrameHeight;
 }
@@ -97,11 +97,11 @@ bool InsideStrip(const TStripSpec &strip, int x, int y)
 // Whether the screen pixel next to a strip's border pixel shows the background on the same tick:
 // it must be on the screen and not inside another looping strip drawn with this one. (The two
 // water strips lie edge to edge and are drawn together on every tick.)
-bool ShowsBackground(const TStripSpec &self, int x, int y)
+bool ShowsBackground(const TStripFormat &self, int x, int y)
 {
     if (x < 0 || y < 0 || x >= ScreenWidth || y >= ScreenHeight)
         return false;
-    for (const TStripSpec &other : Strips) {
+    for (const TStripFormat &other : Strips) {
         if (&other != &self && self.Loop && other.Loop && InsideStrip(other, x, y))
             return false;
     }
@@ -110,14 +110,14 @@ bool ShowsBackground(const TStripSpec &self, int x, int y)
 
 TEST(ScenePictures, EachDecodesWithTheExpectedClassSizeAndFrames)
 {
-    for (const TPictureSpec &spec : ScenePictures) {
-        SCOPED_TRACE(spec.Name);
-        const TAssetPicture picture = LoadAssetPicture(spec.Name);
+    for (const TPictureFormat &expected : ScenePictures) {
+        SCOPED_TRACE(expected.Name);
+        const TAssetPicture picture = LoadAssetPicture(expected.Name);
         ASSERT_TRUE(picture.Bitmap) << picture.Error;
-        EXPECT_EQ(picture.ClassName, spec.ClassName);
-        EXPECT_EQ(picture.Bitmap->Width(), spec.Width);
-        EXPECT_EQ(picture.Bitmap->Height(), spec.Height);
-        EXPECT_EQ(picture.Bitmap->Height() % spec.FrameHeight, 0);
+        EXPECT_EQ(picture.ClassName, expected.ClassName);
+        EXPECT_EQ(picture.Bitmap->Width(), expected.Width);
+        EXPECT_EQ(picture.Bitmap->Height(), expected.Height);
+        EXPECT_EQ(picture.Bitmap->Height() % expected.FrameHeight, 0);
     }
 }
 
@@ -133,27 +133,27 @@ TEST(ScenePictures, JpegPicturesHaveThreeComponents)
 
 TEST(ScenePictures, StripsHaveTheirFrameCounts)
 {
-    for (const TStripSpec &spec : Strips) {
-        SCOPED_TRACE(spec.Name);
-        const TAssetPicture picture = LoadAssetPicture(spec.Name);
+    for (const TStripFormat &expected : Strips) {
+        SCOPED_TRACE(expected.Name);
+        const TAssetPicture picture = LoadAssetPicture(expected.Name);
         ASSERT_TRUE(picture.Bitmap) << picture.Error;
-        EXPECT_EQ(picture.Bitmap->Height() / spec.FrameHeight, spec.Frames);
-        EXPECT_EQ(picture.Bitmap->Width(), spec.Width);
+        EXPECT_EQ(picture.Bitmap->Height() / expected.FrameHeight, expected.Frames);
+        EXPECT_EQ(picture.Bitmap->Width(), expected.Width);
     }
 }
 
 TEST(ScenePictures, LoopsFlowFromTheLastFrameIntoTheFirst)
 {
-    for (const TStripSpec &spec : Strips) {
-        if (!spec.Loop)
+    for (const TStripFormat &expected : Strips) {
+        if (!expected.Loop)
             continue;
-        SCOPED_TRACE(spec.Name);
-        const TAssetPicture picture = LoadAssetPicture(spec.Name);
+        SCOPED_TRACE(expected.Name);
+        const TAssetPicture picture = LoadAssetPicture(expected.Name);
         ASSERT_TRUE(picture.Bitmap) << picture.Error;
         std::vector<double> steps;
-        for (int frame = 0; frame + 1 < spec.Frames; ++frame)
-            steps.push_back(MeanFrameDifference(*picture.Bitmap, spec.FrameHeight, frame, frame + 1));
-        const double wrap = MeanFrameDifference(*picture.Bitmap, spec.FrameHeight, spec.Frames - 1, 0);
+        for (int frame = 0; frame + 1 < expected.Frames; ++frame)
+            steps.push_back(MeanFrameDifference(*picture.Bitmap, expected.FrameHeight, frame, frame + 1));
+        const double wrap = MeanFrameDifference(*picture.Bitmap, expected.FrameHeight, expected.Frames - 1, 0);
         std::vector<double> sorted = steps;
         std::sort(sorted.begin(), sorted.end());
         const double median = sorted[sorted.size() / 2];
@@ -167,34 +167,34 @@ TEST(ScenePictures, LoopsFlowFromTheLastFrameIntoTheFirst)
 TEST(ScenePictures, StripBordersMatchTheBackgroundUnderThem)
 {
     const TBitmap32 &background = Background();
-    for (const TStripSpec &spec : Strips) {
-        SCOPED_TRACE(spec.Name);
-        const TAssetPicture picture = LoadAssetPicture(spec.Name);
+    for (const TStripFormat &expected : Strips) {
+        SCOPED_TRACE(expected.Name);
+        const TAssetPicture picture = LoadAssetPicture(expected.Name);
         ASSERT_TRUE(picture.Bitmap) << picture.Error;
         struct TBorderPixel {
             int X;
             int Y;
         };
         std::vector<TBorderPixel> border;
-        for (int y = 0; y < spec.FrameHeight; ++y) {
-            for (int x = 0; x < spec.Width; ++x) {
-                const int sx = spec.X + x;
-                const int sy = spec.Y + y;
-                const bool meets = (x == 0 && ShowsBackground(spec, sx - 1, sy)) ||
-                                   (x == spec.Width - 1 && ShowsBackground(spec, sx + 1, sy)) ||
-                                   (y == 0 && ShowsBackground(spec, sx, sy - 1)) ||
-                                   (y == spec.FrameHeight - 1 && ShowsBackground(spec, sx, sy + 1));
+        for (int y = 0; y < expected.FrameHeight; ++y) {
+            for (int x = 0; x < expected.Width; ++x) {
+                const int sx = expected.X + x;
+                const int sy = expected.Y + y;
+                const bool meets = (x == 0 && ShowsBackground(expected, sx - 1, sy)) ||
+                                   (x == expected.Width - 1 && ShowsBackground(expected, sx + 1, sy)) ||
+                                   (y == 0 && ShowsBackground(expected, sx, sy - 1)) ||
+                                   (y == expected.FrameHeight - 1 && ShowsBackground(expected, sx, sy + 1));
                 if (meets)
                     border.push_back({x, y});
             }
         }
         ASSERT_GT(border.size(), 100u);
-        for (int frame = 0; frame < spec.Frames; ++frame) {
+        for (int frame = 0; frame < expected.Frames; ++frame) {
             double total = 0.0;
             int largest = 0;
             for (const TBorderPixel &p : border) {
-                const std::uint32_t a = picture.Bitmap->GetPixel(p.X, frame * spec.FrameHeight + p.Y);
-                const std::uint32_t b = background.GetPixel(spec.X + p.X, spec.Y + p.Y);
+                const std::uint32_t a = picture.Bitmap->GetPixel(p.X, frame * expected.FrameHeight + p.Y);
+                const std::uint32_t b = background.GetPixel(expected.X + p.X, expected.Y + p.Y);
                 total += std::abs(Red(a) - Red(b)) + std::abs(Green(a) - Green(b)) + std::abs(Blue(a) - Blue(b));
                 largest = std::max(largest, ColourDistance(a, b));
             }
@@ -209,28 +209,28 @@ TEST(ScenePictures, BurstsEndOnTheBackground)
     // A burst shows frames 0 to 8; the unused last frame is the still scene, and frame 0 and
     // frame 8 stay close to it so that the burst starts and ends without a jump.
     const TBitmap32 &background = Background();
-    for (const TStripSpec &spec : Strips) {
-        if (spec.Loop)
+    for (const TStripFormat &expected : Strips) {
+        if (expected.Loop)
             continue;
-        SCOPED_TRACE(spec.Name);
-        const TAssetPicture picture = LoadAssetPicture(spec.Name);
+        SCOPED_TRACE(expected.Name);
+        const TAssetPicture picture = LoadAssetPicture(expected.Name);
         ASSERT_TRUE(picture.Bitmap) << picture.Error;
         auto meanToBackground = [&](int frame) {
             double total = 0.0;
-            for (int y = 0; y < spec.FrameHeight; ++y) {
-                for (int x = 0; x < spec.Width; ++x) {
-                    const std::uint32_t a = picture.Bitmap->GetPixel(x, frame * spec.FrameHeight + y);
-                    const std::uint32_t b = background.GetPixel(spec.X + x, spec.Y + y);
+            for (int y = 0; y < expected.FrameHeight; ++y) {
+                for (int x = 0; x < expected.Width; ++x) {
+                    const std::uint32_t a = picture.Bitmap->GetPixel(x, frame * expected.FrameHeight + y);
+                    const std::uint32_t b = background.GetPixel(expected.X + x, expected.Y + y);
                     total += std::abs(Red(a) - Red(b)) + std::abs(Green(a) - Green(b)) + std::abs(Blue(a) - Blue(b));
                 }
             }
-            return total / (3.0 * spec.FrameHeight * spec.Width);
+            return total / (3.0 * expected.FrameHeight * expected.Width);
         };
         EXPECT_LE(meanToBackground(9), JpegNoiseMean);
         EXPECT_LE(meanToBackground(8), JpegNoiseMean);
         double busiest = 0.0;
         for (int frame = 1; frame < 8; ++frame)
-            busiest = std::max(busiest, MeanFrameDifference(*picture.Bitmap, spec.FrameHeight, frame, 9));
+            busiest = std::max(busiest, MeanFrameDifference(*picture.Bitmap, expected.FrameHeight, frame, 9));
         EXPECT_GT(busiest, 0.1) << "the burst shows something";
     }
 }
