@@ -19,10 +19,9 @@ using TPwdChangePasswordA = std::uint32_t (*)(const char *, std::uintptr_t, std:
 // keeps the wait from burning a core.
 constexpr auto PreviewPollInterval = std::chrono::milliseconds(5);
 
-const std::string &SecondArgument(const std::vector<std::string> &arguments)
+std::string SecondArgument(const std::vector<std::string> &arguments)
 {
-    static const std::string none;
-    return arguments.size() > 1 ? arguments[1] : none;
+    return arguments.size() > 1 ? arguments[1] : std::string();
 }
 
 Platform::TWindowHandle WindowHandleOf(std::int32_t value)
