@@ -28,14 +28,18 @@ struct TRun {
     int ErrorPipe = -1;
 };
 
-// Starts the program with the given arguments; withDisplay false removes DISPLAY from its environment.
-TRun Start(const std::vector<std::string> &arguments, bool withDisplay)
+// Starts the program with the given arguments; withDisplay false removes DISPLAY from its environment,
+// a display name replaces it.
+TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display = "")
 {
     std::vector<std::string> environment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
-        if (withDisplay || std::string(*entry).rfind("DISPLAY=", 0) != 0)
+        const bool isDisplay = std::string(*entry).rfind("DISPLAY=", 0) == 0;
+        if (!isDisplay || (withDisplay && display.empty()))
             environment.emplace_back(*entry);
     }
+    if (withDisplay && !display.empty())
+        environment.push_back("DISPLAY=" + display);
     std::vector<char *> envp, argv;
     for (auto &entry : environment)
         envp.push_back(entry.data());
@@ -249,6 +253,66 @@ TEST_F(ScreensaverProgram, SaverModeCoversTheScreenAndEndsWhenItCloses)
     }
     ADD_FAILURE() << "the saver did not end when its window was closed";
     Finish(run);
+}
+
+// An X server of the test's own, so that the test can end it under the program.
+class TOwnXServer {
+public:
+    TOwnXServer()
+    {
+        for (int number = 150; number < 200 && FPid < 0; ++number) {
+            if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0)
+                continue;
+            const std::string name = ":" + std::to_string(number);
+            std::vector<std::string> words = {"Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
+            std::vector<char *> argv;
+            for (auto &word : words)
+                argv.push_back(word.data());
+            argv.push_back(nullptr);
+            pid_t pid = -1;
+            if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0)
+                return;
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+            for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (waitpid(pid, nullptr, WNOHANG) == 0 && access(socket.c_str(), F_OK) == 0) {
+                FPid = pid;
+                Name = name;
+            }
+        }
+    }
+    ~TOwnXServer() { Stop(); }
+
+    void Stop()
+    {
+        if (FPid > 0) {
+            kill(FPid, SIGTERM);
+            waitpid(FPid, nullptr, 0);
+            FPid = -1;
+        }
+    }
+
+    std::string Name;
+
+private:
+    pid_t FPid = -1;
+};
+
+TEST(ScreensaverProgramOwnDisplay, TheSaverEndsWhenItsXServerGoesAway)
+{
+    TOwnXServer server;
+    if (server.Name.empty())
+        GTEST_SKIP() << "Xvfb could not be started";
+    Display *display = XOpenDisplay(server.Name.c_str());
+    ASSERT_NE(display, nullptr);
+    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+    TRun run = Start({"/s"}, true, server.Name);
+    const Window window = FindWindowOf(display, run.Pid, "halcyra-screensaver");
+    XCloseDisplay(display);
+    ASSERT_NE(window, 0u);
+    // The session ends: the program must end too, not spin on a broken connection.
+    server.Stop();
+    EXPECT_EQ(Finish(run), 0);
 }
 
 TEST(ScreensaverProgramWithoutDesktop, PasswordModeReportsTheMissingLibrary)

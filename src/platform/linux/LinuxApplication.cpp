@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace Halcyra::Platform {
 namespace {
@@ -156,6 +157,11 @@ private:
                 SDL_Quit();
                 return 0;
             }
+            // When the X server goes away (the session ends), there is nothing left to show or to
+            // save: end at once. Xlib's own handler exits through the static destructors, which
+            // talk to the broken connection again.
+            if (driver == "x11")
+                XSetIOErrorHandler([](Display *) -> int { _exit(0); });
             FSdlStarted = true;
             FWakeEvent = SDL_RegisterEvents(1);
         }
