@@ -43,6 +43,20 @@ void TEngineSprite::SetShowY(int value)
     FShowY = FStretching ? DesignToScreenY(value) : value;
 }
 
+std::optional<Platform::TDDResult> TEngineSprite::BlitToBack(Platform::IDisplaySurface &source, int sourceX, int sourceY,
+                                                             int width, int height, std::uint32_t flags, const char *kind)
+{
+    const auto blit = ClipToScreen(FShowX, FShowY, width, height, sourceX, sourceY, FEngine->Width(), FEngine->Height());
+    if (!blit)
+        return std::nullopt;
+    const Platform::TDDResult result = BltFastRetrying(*FDDBACK, *blit, source, flags);
+    if (result == Platform::DDResult::SurfaceLost)
+        Fail("Lost surface");
+    else if (Platform::DDFailed(result))
+        Fail(std::string("Error FDDBACK->BltFast (") + kind + ") err #" + BltFastErrorName(result));
+    return result;
+}
+
 bool TEngineSprite::BorrowEngineSurfaces()
 {
     FDD = FEngine != nullptr ? FEngine->GetFDD() : nullptr;

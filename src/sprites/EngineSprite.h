@@ -6,6 +6,8 @@
 #include "engine/Engine.h"
 #include "platform/Display.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace Halcyra {
@@ -53,6 +55,13 @@ protected:
     bool BorrowEngineSurfaces();
     // Forgets the borrowed surfaces: the engine releases them next.
     void ForgetEngineSurfaces();
+
+    // Copies the visible part of (sourceX, sourceY, width, height) of a sprite surface onto the
+    // engine's back surface at (ShowX, ShowY). Nothing is drawn, and nullopt returned, when the
+    // blit lies wholly off the screen. A lost surface fails with "Lost surface", any other failure
+    // with "Error FDDBACK->BltFast (<kind>) err #" and the error's name. Needs FDDBACK and FEngine.
+    std::optional<Platform::TDDResult> BlitToBack(Platform::IDisplaySurface &source, int sourceX, int sourceY, int width,
+                                                  int height, std::uint32_t flags, const char *kind);
 
     // A design-space width or x, and height or y, on the engine's screen; unchanged without an engine.
     int DesignToScreenX(int value) const;

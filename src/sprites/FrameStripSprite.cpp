@@ -232,16 +232,8 @@ void TQMV::DrawImageFunc()
     IDisplaySurface *frame = FpSurface[static_cast<std::size_t>(FNumberFrame)].get();
     if (frame == nullptr || FDDBACK == nullptr || FEngine == nullptr)
         return;
-    const auto blit = ClipToScreen(FShowX, FShowY, FDrawWidth, FDrawHeight, FSourceX, FSourceY, FEngine->Width(), FEngine->Height());
-    if (!blit)
-        return;
-    FLastResult = BltFastRetrying(*FDDBACK, *blit, *frame, FBlitFlags);
-    if (FLastResult == DDResult::SurfaceLost) {
-        Fail("Lost surface");
-        return;
-    }
-    if (DDFailed(FLastResult))
-        Fail(std::string("Error FDDBACK->BltFast (MOV) err #") + BltFastErrorName(FLastResult));
+    if (auto result = BlitToBack(*frame, FSourceX, FSourceY, FDrawWidth, FDrawHeight, FBlitFlags, "MOV"))
+        FLastResult = *result;
 }
 
 // ---------------------------------------------------------------------------------------------

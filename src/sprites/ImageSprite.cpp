@@ -165,16 +165,8 @@ void TQIM::DrawImageFunc()
         Fail("eFDDBACK==NULL");
         return;
     }
-    const auto blit = ClipToScreen(FShowX, FShowY, FDrawWidth, FDrawHeight, FSourceX, FSourceY, FEngine->Width(), FEngine->Height());
-    if (!blit)
-        return;
-    FLastResult = BltFastRetrying(*FDDBACK, *blit, *FpSurface, FBlitFlags);
-    if (FLastResult == DDResult::SurfaceLost) {
-        Fail("Lost surface");
-        return;
-    }
-    if (DDFailed(FLastResult))
-        Fail(std::string("Error FDDBACK->BltFast (BMP) err #") + BltFastErrorName(FLastResult));
+    if (auto result = BlitToBack(*FpSurface, FSourceX, FSourceY, FDrawWidth, FDrawHeight, FBlitFlags, "BMP"))
+        FLastResult = *result;
 }
 
 } // namespace Halcyra
