@@ -9,10 +9,10 @@
 #include "platform/soft/SoftDisplay.h"
 #include "sprites/FrameStripSprite.h"
 #include "sprites/ImageSprite.h"
+#include "support/TestPictures.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <jpeglib.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -109,40 +109,6 @@ Imaging::TBitmap32 Pattern(int width, int height, std::uint32_t seed)
         for (int x = 0; x < width; ++x)
             bitmap->SetPixel(x, y, (seed * 2654435761u) ^ static_cast<std::uint32_t>((x / 8) * 0x010305 + (y / 8) * 0x070301));
     return std::move(*bitmap);
-}
-
-std::vector<std::uint8_t> EncodeJpeg(const Imaging::TBitmap32 &bitmap)
-{
-    jpeg_compress_struct compress{};
-    jpeg_error_mgr errors{};
-    compress.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&compress);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&compress, &buffer, &size);
-    compress.image_width = static_cast<JDIMENSION>(bitmap.Width());
-    compress.image_height = static_cast<JDIMENSION>(bitmap.Height());
-    compress.input_components = 3;
-    compress.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&compress);
-    jpeg_set_quality(&compress, 85, TRUE);
-    jpeg_start_compress(&compress, TRUE);
-    std::vector<unsigned char> line(static_cast<std::size_t>(bitmap.Width()) * 3);
-    while (compress.next_scanline < compress.image_height) {
-        const std::uint32_t *row = bitmap.Row(static_cast<int>(compress.next_scanline));
-        for (int x = 0; x < bitmap.Width(); ++x) {
-            line[x * 3] = static_cast<unsigned char>(row[x] >> 16);
-            line[x * 3 + 1] = static_cast<unsigned char>(row[x] >> 8);
-            line[x * 3 + 2] = static_cast<unsigned char>(row[x]);
-        }
-        JSAMPROW rows[1] = {line.data()};
-        jpeg_write_scanlines(&compress, rows, 1);
-    }
-    jpeg_finish_compress(&compress);
-    std::vector<std::uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&compress);
-    std::free(buffer);
-    return out;
 }
 
 // The engine open at 1024 by 768 by 32 on soft surfaces, with the settings in a folder of its own.
@@ -280,7 +246,7 @@ BENCHMARK(FrameWithRestoreCheckAndFlip)->Unit(benchmark::kMillisecond);
 void DecodeAndCut720By3840JpegStrip(benchmark::State &state)
 {
     TBenchEngine bench;
-    const auto file = EncodeJpeg(Pattern(720, 3840, 13));
+    const auto file = Testing::MakeJpeg(Pattern(720, 3840, 13), 85);
     const auto picture = Imaging::TPicture::FromFile(Imaging::TGraphicKind::Jpeg, file);
     if (!picture.Picture) {
         state.SkipWithError(picture.Error.c_str());
