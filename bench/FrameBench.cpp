@@ -78,7 +78,7 @@ public:
 class TFixedClock final : public IClock {
 public:
     TLocalTime Now() override { return {}; }
-    std::string LocaleTimeText(const TLocalTime &) override { return "12:00"; }
+    TTimeText LocaleTimeText(const TLocalTime &) override { return TTimeText::From("12:00"); }
     unsigned Milliseconds() override { return 0; }
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,10 +22,10 @@ TEST(LocaleTimeFormat, SecondsAndTheirSeparatorAreTakenOut)
 {
     EXPECT_EQ(TimeFormatWithoutSeconds("%H:%M:%S"), "%H:%M");
     EXPECT_EQ(TimeFormatWithoutSeconds("%T"), "%H:%M");
-    EXPECT_EQ(TimeFormatWithoutSeconds("%r"), "%I:%M %p");
-    EXPECT_EQ(TimeFormatWithoutSeconds("%l:%M:%S %p"), "%l:%M %p");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%r"), "%-I:%M %p") << "a 12-hour hour is not padded";
+    EXPECT_EQ(TimeFormatWithoutSeconds("%l:%M:%S %p"), "%-l:%M %p");
     EXPECT_EQ(TimeFormatWithoutSeconds("%H.%M.%S"), "%H.%M");
-    EXPECT_EQ(TimeFormatWithoutSeconds("%p %I:%M:%S"), "%p %I:%M");
+    EXPECT_EQ(TimeFormatWithoutSeconds("%p %I:%M:%S"), "%p %-I:%M");
     EXPECT_EQ(TimeFormatWithoutSeconds("%H:%M"), "%H:%M");
     EXPECT_EQ(TimeFormatWithoutSeconds("%%S %H:%M"), "%%S %H:%M") << "a literal percent sign is no conversion";
     EXPECT_EQ(TimeFormatWithoutSeconds(""), "%H:%M");
@@ -33,9 +34,32 @@ TEST(LocaleTimeFormat, SecondsAndTheirSeparatorAreTakenOut)
 TEST(LinuxClock, TheTimeTextHasNoSeconds)
 {
     TLocalTime time{2026, 12, 7, 14, 5, 33, 0};
-    const std::string text = SystemClock().LocaleTimeText(time);
+    const TTimeText timeText = SystemClock().LocaleTimeText(time);
+    const std::string text(timeText.View());
     EXPECT_NE(text.find("05"), std::string::npos) << text;
     EXPECT_EQ(text.find("33"), std::string::npos) << text;
+}
+
+// The clock's text for 21:35 in a locale compiled into the build folder, printed by this test program
+// started again with that locale (the clock fixes its locale when first used).
+std::string LocaleTimeIn(const std::string &locale)
+{
+    const std::string command = "env -u LC_ALL -u LC_TIME LOCPATH='" HALCYRA_TEST_LOCALES_DIR "' LANG=" + locale +
+                                ".UTF-8 '" + fs::read_symlink("/proc/self/exe").string() + "' --print-locale-time 21 35";
+    std::string text;
+    if (FILE *child = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::size_t count = std::fread(buffer, 1, sizeof buffer, child))
+            text.append(buffer, count);
+        pclose(child);
+    }
+    return text;
+}
+
+TEST(LinuxClock, TheLocaleWritesTheTime)
+{
+    EXPECT_EQ(LocaleTimeIn("en_US"), "9:35 PM");
+    EXPECT_EQ(LocaleTimeIn("de_DE"), "21:35");
 }
 
 TEST(LinuxClock, NowIsAPlausibleLocalTime)

@@ -113,7 +113,7 @@ public:
 class TSteppedClock final : public Platform::IClock {
 public:
     Platform::TLocalTime Now() override { return Time; }
-    std::string LocaleTimeText(const Platform::TLocalTime &) override { return TimeText; }
+    Platform::TTimeText LocaleTimeText(const Platform::TLocalTime &) override { return Platform::TTimeText::From(TimeText); }
     unsigned Milliseconds() override { return Ms.load(); }
 
     Platform::TLocalTime Time{2014, 3, 1, 22, 35, 0, 0};

@@ -198,7 +198,8 @@ TEST(WindowsBackends, ForeignWindowsReportTheirStateAndAreDrawnInto)
 TEST(WindowsBackends, TheLocaleTimeTextHasNoSeconds)
 {
     Platform::TLocalTime time{2026, 12, 7, 14, 5, 33, 0};
-    const std::string text = Platform::SystemClock().LocaleTimeText(time);
+    const Platform::TTimeText timeText = Platform::SystemClock().LocaleTimeText(time);
+    const std::string text(timeText.View());
     EXPECT_NE(text.find("05"), std::string::npos) << text;
     EXPECT_EQ(text.find("33"), std::string::npos) << text;
     const Platform::TLocalTime now = Platform::SystemClock().Now();

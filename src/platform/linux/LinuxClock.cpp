@@ -7,6 +7,7 @@
 #include <ctime>
 #include <langinfo.h>
 #include <locale.h>
+#include <string>
 
 namespace Halcyra::Platform {
 namespace {
@@ -18,6 +19,8 @@ public:
         // An environment naming a locale the system lacks falls back to the C locale.
         if (FLocale == static_cast<locale_t>(0))
             FLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+        // The locale is fixed for the life of the process, and so is its format.
+        FFormat = TimeFormatWithoutSeconds(FLocale != static_cast<locale_t>(0) ? nl_langinfo_l(T_FMT, FLocale) : "");
     }
     ~TLinuxClock() override
     {
@@ -35,7 +38,7 @@ public:
                 static_cast<int>(now.tv_nsec / 1000000)};
     }
 
-    std::string LocaleTimeText(const TLocalTime &time) override
+    TTimeText LocaleTimeText(const TLocalTime &time) override
     {
         tm broken{};
         broken.tm_year = time.Year - 1900;
@@ -44,10 +47,10 @@ public:
         broken.tm_hour = time.Hour;
         broken.tm_min = time.Minute;
         broken.tm_sec = time.Second;
-        const std::string format = TimeFormatWithoutSeconds(nl_langinfo_l(T_FMT, FLocale));
-        char text[128] = {};
-        const std::size_t length = strftime_l(text, sizeof text, format.c_str(), &broken, FLocale);
-        return std::string(text, length);
+        TTimeText text;
+        // strftime_l reports 0 for a text that does not fit, which leaves the text empty.
+        text.Length = strftime_l(text.Bytes.data(), text.Bytes.size(), FFormat.c_str(), &broken, FLocale);
+        return text;
     }
 
     unsigned Milliseconds() override
@@ -58,6 +61,7 @@ public:
 
 private:
     locale_t FLocale;
+    std::string FFormat;
 };
 
 } // namespace

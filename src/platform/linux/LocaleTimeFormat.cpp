@@ -38,6 +38,9 @@ std::string TimeFormatWithoutSeconds(const std::string &format)
         }
         result += expanded[i];
         if (expanded[i] == '%' && i + 1 < expanded.size()) {
+            // A 12-hour clock writes its hour without padding, "9:35 PM", as the Windows clock does.
+            if (expanded[i + 1] == 'I' || expanded[i + 1] == 'l')
+                result += '-';
             result += expanded[++i];
         }
     }

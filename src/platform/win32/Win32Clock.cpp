@@ -1,4 +1,5 @@
-// Windows backend of the clock: GetLocalTime, GetTimeFormatA of the thread's locale, timeGetTime.
+// Windows backend of the clock: GetLocalTime, GetTimeFormatA of the thread's locale without the
+// user's overrides, timeGetTime.
 #include "platform/Clock.h"
 
 #include <windows.h>
@@ -17,7 +18,7 @@ public:
         return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
     }
 
-    std::string LocaleTimeText(const TLocalTime &time) override
+    TTimeText LocaleTimeText(const TLocalTime &time) override
     {
         SYSTEMTIME system{};
         system.wYear = static_cast<WORD>(time.Year);
@@ -26,9 +27,12 @@ public:
         system.wHour = static_cast<WORD>(time.Hour);
         system.wMinute = static_cast<WORD>(time.Minute);
         system.wSecond = static_cast<WORD>(time.Second);
-        char text[128] = {};
-        const int length = GetTimeFormatA(GetThreadLocale(), TIME_NOSECONDS, &system, nullptr, text, sizeof text);
-        return length > 0 ? std::string(text, static_cast<std::size_t>(length - 1)) : std::string();
+        // The locale's own standard format, not the user's changes to it.
+        TTimeText text;
+        const int length = GetTimeFormatA(GetThreadLocale(), LOCALE_NOUSEROVERRIDE | TIME_NOSECONDS, &system, nullptr,
+                                          text.Bytes.data(), static_cast<int>(text.Bytes.size()));
+        text.Length = length > 0 ? static_cast<std::size_t>(length - 1) : 0;
+        return text;
     }
 
     unsigned Milliseconds() override { return timeGetTime(); }
