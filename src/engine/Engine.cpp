@@ -499,25 +499,23 @@ void TQss::FuncShowFPS()
         FFrameCount = 0;
     }
     std::snprintf(FFrameRateText, sizeof FFrameRateText, "Frame rate: %d FPS", FFrameRate);
-    IDeviceContext *dc = nullptr;
-    if (!FDDBACK || DDFailed(FDDBACK->GetDC(dc)) || dc == nullptr)
+    TSurfaceDC dc(FDDBACK.get());
+    if (!dc)
         return;
     dc->SetBkMode(TBackgroundMode::Transparent);
     dc->SetTextColor(MakeColorRef(255, 255, 255));
     dc->TextOutA(20, FHeightScreen - 30, FFrameRateText);
-    FDDBACK->ReleaseDC(dc);
 }
 
 void TQss::FuncShowTST(std::string_view text, int x, int y)
 {
-    IDeviceContext *dc = nullptr;
-    if (!FDDBACK || DDFailed(FDDBACK->GetDC(dc)) || dc == nullptr)
+    TSurfaceDC dc(FDDBACK.get());
+    if (!dc)
         return;
     dc->SetBkMode(TBackgroundMode::Transparent);
     dc->SetTextColor(MakeColorRef(255, 255, 255));
     if (!text.empty())
         dc->TextOutA(x, y, text);
-    FDDBACK->ReleaseDC(dc);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -61,7 +61,7 @@ public:
 
     std::string_view ClassName() const override { return "TQss"; }
 
-    // --- Enabling, the display, the frame loop (Part of the engine contract) ---
+    // --- Enabling, the display, the frame loop ---
     bool GetEnabled() const { return FEnabled; }
     void SetEnabled(bool value);
     void OpenDirectDraw();
@@ -188,6 +188,8 @@ public:
     void DetachSprite(IEngineSprite *sprite);
 
     IOwnerForm *Owner() const { return FOwner; }
+    // The clock the engine measures frames by; the gadgets read the local time from it.
+    Platform::IClock &Clock() const { return FClock; }
 
 private:
     void Fail(const std::string &message);

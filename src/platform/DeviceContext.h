@@ -95,4 +95,32 @@ public:
     virtual bool StretchDrawBitmap(const TRect &target, const Imaging::TBitmap32 &bitmap) = 0;
 };
 
+// The device context of a surface for one draw: obtained when made, released when it goes, so that
+// the surface is free again before anything blits onto it.
+class TSurfaceDC {
+public:
+    explicit TSurfaceDC(IDisplaySurface *surface) : FSurface(surface)
+    {
+        IDeviceContext *dc = nullptr;
+        if (FSurface != nullptr && DDSucceeded(FSurface->GetDC(dc)))
+            FDC = dc;
+    }
+    ~TSurfaceDC()
+    {
+        if (FDC != nullptr)
+            FSurface->ReleaseDC(FDC);
+    }
+    TSurfaceDC(const TSurfaceDC &) = delete;
+    TSurfaceDC &operator=(const TSurfaceDC &) = delete;
+
+    // False when the surface is absent or refused a device context.
+    explicit operator bool() const { return FDC != nullptr; }
+    IDeviceContext &operator*() const { return *FDC; }
+    IDeviceContext *operator->() const { return FDC; }
+
+private:
+    IDisplaySurface *FSurface;
+    IDeviceContext *FDC = nullptr;
+};
+
 } // namespace Halcyra::Platform
