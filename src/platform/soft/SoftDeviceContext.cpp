@@ -79,6 +79,12 @@ std::shared_ptr<ISoftFont> TSoftFontTable::DefaultFont()
     return FDefault;
 }
 
+int TSoftFontTable::LiveCount()
+{
+    std::lock_guard lock(FMutex);
+    return static_cast<int>(std::count_if(FFonts.begin(), FFonts.end(), [](const auto &font) { return font != nullptr; }));
+}
+
 void TSoftDeviceContext::Reset(Imaging::TBitmap32 &pixels)
 {
     FPixels = &pixels;

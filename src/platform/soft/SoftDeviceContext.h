@@ -23,6 +23,8 @@ public:
     std::shared_ptr<ISoftFont> Find(TFontHandle handle);
     // The font a fresh device context carries.
     std::shared_ptr<ISoftFont> DefaultFont();
+    // Fonts created and not yet deleted, as GDI counts font objects.
+    int LiveCount();
 
 private:
     ISoftFontEngine &FEngine;

@@ -641,6 +641,12 @@ int TSoftDisplayDriver::ModeBitsPerPixel() const
     return state->ModeBitsPerPixel;
 }
 
+int TSoftDisplayDriver::LiveFontCount() const
+{
+    auto state = FLive.lock();
+    return state ? state->Fonts.LiveCount() : 0;
+}
+
 int TSoftDisplayDriver::SurfaceCount() const
 {
     auto state = FLive.lock();

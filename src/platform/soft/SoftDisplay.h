@@ -112,6 +112,8 @@ public:
     int ModeBitsPerPixel() const;
     // The number of live surfaces of the live device.
     int SurfaceCount() const;
+    // The number of font objects of the live device that were created and not deleted.
+    int LiveFontCount() const;
 
 private:
     TSoftDisplayConfig FConfig;
