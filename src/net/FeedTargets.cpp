@@ -39,4 +39,31 @@ void TFeedValues::SetRssLine(const std::string &text) { Write(FLock, FRssLine, t
 std::string TFeedValues::GetNewsLink() const { return Read(FLock, FNewsLink); }
 void TFeedValues::SetNewsLink(const std::string &link) { Write(FLock, FNewsLink, link); }
 
+void TFeedValues::CopyNameNews(std::string &into) const
+{
+    std::lock_guard guard(FLock);
+    into.assign(FNameNews);
+}
+
+void TFeedValues::CopyRssLine(std::string &into) const
+{
+    std::lock_guard guard(FLock);
+    into.assign(FRssLine);
+}
+
+void TFeedValues::CopyWeatherForDrawing(TWeatherShown &into)
+{
+    const auto shown = [](int &code) {
+        if (code < 0 || code > WeatherCodeHighest)
+            code = WeatherCodeNotAvailable;
+        return code;
+    };
+    std::lock_guard guard(FLock);
+    into.TodayCode = shown(FTodayCode);
+    into.TomorrowCode = shown(FTomorrowCode);
+    into.TodayNow.assign(FTodayNow);
+    into.TomorrowLow.assign(FTomorrowLow);
+    into.TomorrowHi.assign(FTomorrowHi);
+}
+
 } // namespace Halcyra::Net

@@ -11,8 +11,9 @@
 
 namespace Halcyra::Net {
 
-// The weather gadget's not-available code and text.
+// The weather gadget's not-available code and text; codes 0 to 47 name conditions.
 inline constexpr int WeatherCodeNotAvailable = 48;
+inline constexpr int WeatherCodeHighest = 47;
 inline constexpr const char *WeatherTextNotAvailable = "NA";
 // The news ticker's line before the first feed, and after an answer that is no feed.
 inline constexpr const char *NewsNotAvailable = "*** Not Available Now ***";
@@ -56,8 +57,19 @@ public:
     virtual void SetNewsLink(const std::string &link) = 0;
 };
 
-// A complete set of feed values with the gadgets' initial values, guarded by one lock so that any
-// thread may read while another writes.
+// The weather values as a frame draws them.
+struct TWeatherShown {
+    int TodayCode = WeatherCodeNotAvailable;
+    int TomorrowCode = WeatherCodeNotAvailable;
+    std::string TodayNow;
+    std::string TomorrowLow;
+    std::string TomorrowHi;
+};
+
+// The values that cross from the user-interface thread (the feed step writes them) to the frame timer
+// thread (the gadgets draw them), with the gadgets' initial values. One lock guards them, held only
+// for a copy, so a frame never waits behind anything slower. The scene's gadgets read and write
+// their values here, and the feed step writes here through IFeedTargets.
 class TFeedValues final : public IFeedTargets {
 public:
     int GetRefreshCounter() const override;
@@ -80,6 +92,14 @@ public:
     void SetRssLine(const std::string &text) override;
     std::string GetNewsLink() const;
     void SetNewsLink(const std::string &link) override;
+
+    // For the frame: copies into the caller's strings, which keep their capacity, so that a frame
+    // allocates only after a text has grown.
+    void CopyNameNews(std::string &into) const;
+    void CopyRssLine(std::string &into) const;
+    // Copies the weather values; first, in the same locked step, a code that names no condition
+    // (outside 0..47) is stored back as 48, so a code the feed writes meanwhile is never overwritten.
+    void CopyWeatherForDrawing(TWeatherShown &into);
 
 private:
     mutable std::mutex FLock;
