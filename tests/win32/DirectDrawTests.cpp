@@ -3,6 +3,9 @@
 // bitmap strip, a frame is drawn and read back through Lock; the gamma calls go through without
 // error; the frame timer runs the frames; disabling gives the display back.
 #include "engine/Engine.h"
+#include "gadgets/ClockGadget.h"
+#include "gadgets/NewsTicker.h"
+#include "gadgets/WeatherGadget.h"
 #include "imaging/Picture.h"
 #include "sprites/FrameStripSprite.h"
 #include "sprites/ImageSprite.h"
@@ -216,6 +219,71 @@ TEST_F(DirectDrawTest, ClippedSpritesStayInsideTheBackBuffer)
     };
     Engine->TimerTick();
     EXPECT_EQ(wide.GetErrorResult(), "");
+}
+
+// Whether any pixel of the rectangle is white enough to be gadget text.
+bool AnyTextPixel(const TLockedPixels &pixels, const TRect &area, std::uint32_t colour)
+{
+    for (int y = area.Top; y < area.Bottom; ++y)
+        for (int x = area.Left; x < area.Right; ++x)
+            if (Near(pixels.At(x, y), colour, 40))
+                return true;
+    return false;
+}
+
+TEST_F(DirectDrawTest, GadgetsWriteOnTheBackBufferAndKeepNoGdiObjects)
+{
+    Open();
+    Clock.TimeText = "9:35 PM";
+    Net::TFeedValues values;
+    values.SetTodayCode(3200);
+    values.SetNameNews("World News");
+    TQMV icons(Engine.get());
+    icons.SetPicture(Imaging::TPicture::FromBitmap(MakeBitmap(52, 49 * 52, [](int, int y) { return 0x00102030u + (y / 52); })));
+    icons.SetYOffsetFrame(52);
+    icons.CreateDXMovie();
+    icons.SetTransparency(false);
+    TQGC clock(Engine.get());
+    TQGW weather(Engine.get(), values);
+    weather.SetWeatherPicVCL(&icons);
+    weather.SetShowX(571);
+    weather.SetShowY(698);
+    TQGR news(Engine.get(), values);
+    news.SetShowY(698);
+
+    bool read = false;
+    Engine->OnTimer = [&](TComponent &) {
+        clock.DrawGadgetClock();
+        weather.DrawGadgetWeather();
+        news.DrawRssNews();
+    };
+    // The frames before the one read back let the line creep into its box.
+    for (int frame = 0; frame < 60; ++frame)
+        Engine->TimerTick();
+    const DWORD objects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    for (int frame = 0; frame < 200; ++frame)
+        Engine->TimerTick();
+    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objects) << "a frame left GDI objects behind";
+
+    Engine->OnTimer = [&](TComponent &) {
+        clock.DrawGadgetClock();
+        weather.DrawGadgetWeather();
+        news.DrawRssNews();
+        TLockedPixels pixels(*Engine->GetFDDBACK());
+        ASSERT_TRUE(pixels.Locked());
+        read = true;
+        EXPECT_TRUE(AnyTextPixel(pixels, TRect{880, 726, 1024, 750}, 0x00FFFFFFu)) << "the time";
+        EXPECT_TRUE(AnyTextPixel(pixels, TRect{930, 726, 1024, 750}, 0x00808080u)) << "the grey day half";
+        EXPECT_EQ(pixels.At(670, 710), 0x00102030u + 48) << "the not-available icon";
+        EXPECT_TRUE(AnyTextPixel(pixels, TRect{724, 727, 777, 750}, 0x00FFFFFFu)) << "today's temperature";
+        EXPECT_TRUE(AnyTextPixel(pixels, TRect{90, 705, 300, 722}, 0x00999999u)) << "the feed's name";
+        EXPECT_TRUE(AnyTextPixel(pixels, TRect{15, 728, 560, 748}, 0x00FFFFFFu)) << "the creeping line";
+        EXPECT_FALSE(AnyTextPixel(pixels, TRect{0, 728, 15, 748}, 0x00FFFFFFu)) << "nothing left of the line's box";
+    };
+    Engine->TimerTick();
+    Engine->OnTimer = nullptr;
+    EXPECT_TRUE(read);
+    EXPECT_EQ(weather.GetTodayCode(), 48);
 }
 
 TEST_F(DirectDrawTest, GammaCallsGoThroughWithoutError)
