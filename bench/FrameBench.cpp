@@ -1,8 +1,11 @@
 // Benchmarks of the presentation engine on soft surfaces at 1024 by 768 by 32: one frame of the
 // scene's 14 blits (clear, background, strips, burst, fliers, gadget band and panels, weather
-// icons), the same frame with its flip, and the preparation of a 720 by 3840 JPEG strip (decoding
-// and cutting it into 32 frame surfaces).
+// icons), the same frame with its flip, the three gadgets' drawing of one frame, and the preparation
+// of a 720 by 3840 JPEG strip (decoding and cutting it into 32 frame surfaces).
 #include "engine/Engine.h"
+#include "gadgets/ClockGadget.h"
+#include "gadgets/NewsTicker.h"
+#include "gadgets/WeatherGadget.h"
 #include "imaging/JpegDecoder.h"
 #include "imaging/Picture.h"
 #include "platform/linux/FileRegistry.h"
@@ -78,7 +81,8 @@ public:
 class TFixedClock final : public IClock {
 public:
     TLocalTime Now() override { return {}; }
-    TTimeText LocaleTimeText(const TLocalTime &) override { return TTimeText::From("12:00"); }
+    // The 12-hour form, the clock's longest path.
+    TTimeText LocaleTimeText(const TLocalTime &) override { return TTimeText::From("9:35 PM"); }
     unsigned Milliseconds() override { return 0; }
 };
 
@@ -242,6 +246,55 @@ void FrameWithRestoreCheckAndFlip(benchmark::State &state)
         bench.Engine.TimerTick();
 }
 BENCHMARK(FrameWithRestoreCheckAndFlip)->Unit(benchmark::kMillisecond);
+
+// The clock, the weather gadget (two icons, two texts) and the news ticker (title and a line of a
+// dozen headlines, about 1.4 kB) drawn over one frame, without their panels.
+void ThreeGadgetsOnOneFrame(benchmark::State &state)
+{
+    TBenchEngine bench;
+    Net::TFeedValues values;
+    values.SetTodayCode(32);
+    values.SetTodayNow("71");
+    values.SetTomorrowCode(30);
+    values.SetTomorrowLow("58");
+    values.SetTomorrowHi("78");
+    values.SetNameNews("World News - Evening Edition");
+    std::string line = "  ***  ";
+    for (int headline = 0; headline < 12; ++headline)
+        line += "Harbour authority opens the new sea wall after two years of work  ***  ";
+    values.SetRssLine(line);
+    TQMV icons(&bench.Engine);
+    icons.SetPicture(Imaging::TPicture::FromBitmap(Pattern(52, 49 * 52, 14)));
+    icons.SetStretching(true);
+    icons.SetYOffsetFrame(52);
+    icons.CreateDXMovie();
+    icons.SetTransparency(false);
+    TQGC clock(&bench.Engine);
+    TQGW weather(&bench.Engine, values);
+    weather.SetStretching(true);
+    weather.SetShowX(571);
+    weather.SetShowY(698);
+    weather.SetWeatherPicVCL(&icons);
+    TQGR news(&bench.Engine, values);
+    news.SetStretching(true);
+    news.SetShowY(698);
+    const auto draw = [&] {
+        clock.DrawGadgetClock();
+        weather.DrawGadgetWeather();
+        news.DrawRssNews();
+    };
+    // The first frame fills the glyph caches.
+    draw();
+    {
+        TAllocationCounter allocations(state);
+        for (auto _ : state) {
+            draw();
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 3);
+}
+BENCHMARK(ThreeGadgetsOnOneFrame)->Unit(benchmark::kMicrosecond);
 
 void DecodeAndCut720By3840JpegStrip(benchmark::State &state)
 {
