@@ -240,9 +240,11 @@ void TQss::SetTimerEnabled(bool value)
     if (value) {
         if (!FEnabled)
             return;
-        FTimerEnabled = true;
-        if (FTimer && FTimerDelay > 0 && FTimer->Start(static_cast<unsigned>(FTimerDelay), [this] { TimerTick(); }))
+        // A timer the system refuses leaves the property false: no frames come.
+        if (FTimer && FTimerDelay > 0 && FTimer->Start(static_cast<unsigned>(FTimerDelay), [this] { TimerTick(); })) {
             FTimerID = 1;
+            FTimerEnabled = true;
+        }
         return;
     }
     FTimerEnabled = false;

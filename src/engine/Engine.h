@@ -45,11 +45,6 @@ struct TQssServices {
     Platform::IClock &Clock;
 };
 
-// A DirectDraw call that reports that the hardware is still drawing is repeated at once; a device
-// that kept answering so would hang the frame (and the exit waiting for it), so the repetition ends
-// after this many tries and the frame is dropped.
-inline constexpr int MaxStillDrawingRetries = 100000;
-
 class TQss final : public TComponent {
 public:
     TQss(IOwnerForm *owner, const TQssServices &services, std::unique_ptr<Platform::IPeriodicTimer> timer);

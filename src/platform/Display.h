@@ -86,6 +86,11 @@ inline const char *DDResultName(TDDResult result)
     }
 }
 
+// A DirectDraw call that reports that the hardware is still drawing is repeated at once; a device
+// that kept answering so would hang the frame (and the exit waiting for it), so the repetition ends
+// after this many tries and the frame is dropped.
+inline constexpr int MaxStillDrawingRetries = 100000;
+
 inline bool DDSucceeded(TDDResult result) { return result >= 0; }
 inline bool DDFailed(TDDResult result) { return result < 0; }
 

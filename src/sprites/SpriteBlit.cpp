@@ -1,8 +1,6 @@
 // The sprites' shared blit rules.
 #include "sprites/SpriteBlit.h"
 
-#include "engine/Engine.h"
-
 namespace Halcyra {
 
 using namespace Platform;

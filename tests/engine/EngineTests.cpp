@@ -356,6 +356,18 @@ TEST_F(EngineTest, TimerStartsWithTheDelayAndStops)
     EXPECT_FALSE(Timer->Running());
 }
 
+TEST_F(EngineTest, ATimerTheSystemRefusesLeavesTheTimerOff)
+{
+    SceneMode();
+    Engine->SetEnabled(true);
+    Timer->Refuse = true;
+    Engine->SetTimerEnabled(true);
+    EXPECT_FALSE(Engine->GetTimerEnabled());
+    Timer->Refuse = false;
+    Engine->SetTimerEnabled(true);
+    EXPECT_TRUE(Engine->GetTimerEnabled()) << "a later start is tried again";
+}
+
 TEST_F(EngineTest, DelayChangeTakesEffectAtTheNextStart)
 {
     SceneMode();
