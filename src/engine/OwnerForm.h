@@ -8,7 +8,7 @@
 
 namespace Halcyra {
 
-enum class TBorderStyle { None, Sizeable };
+using Platform::TBorderStyle;
 
 class IOwnerForm {
 public:

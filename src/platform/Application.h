@@ -17,6 +17,9 @@ enum class TMessageBoxIcon { NoIcon, Information, Warning, Error };
 
 enum class TKey { Other, Escape, F2, F3 };
 
+// A window's frame: none (the saver covers the screen) or an ordinary sizeable one.
+enum class TBorderStyle { None, Sizeable };
+
 // What the main window reports to the system on the user-interface thread.
 struct TWindowEvents {
     std::function<void(TKey key)> OnKeyDown;
@@ -26,6 +29,9 @@ struct TWindowEvents {
     std::function<void()> OnDeactivate;
     // Called when the loop has nothing to do; set done to false to be called again at once.
     std::function<void(bool &done)> OnIdle;
+    // The desktop asks the window to close (its close button, the session ending). When set, the
+    // handler decides and the window stays until it is closed; when not, the window closes.
+    std::function<void()> OnCloseRequest;
 };
 
 enum class TMainWindowKind {
@@ -47,6 +53,12 @@ public:
     virtual TWindowHandle CreateMainWindow(TMainWindowKind kind, const TWindowEvents &events) = 0;
     // Closes the main window, which ends Run.
     virtual void CloseMainWindow() = 0;
+    // Shows or hides the main window.
+    virtual void SetMainWindowVisible(bool visible) = 0;
+    // Gives the main window a frame or none.
+    virtual void SetMainWindowBorderStyle(TBorderStyle style) = 0;
+    // The main window's outer size in pixels.
+    virtual void SetMainWindowSize(int width, int height) = 0;
     // Runs the message loop until the main window closes.
     virtual void Run() = 0;
     // Handles every message already waiting, then returns; safe to call on the UI thread at any time.

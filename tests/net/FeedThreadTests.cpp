@@ -408,6 +408,9 @@ public:
     std::string GetTitle() const override { return {}; }
     Platform::TWindowHandle CreateMainWindow(Platform::TMainWindowKind, const Platform::TWindowEvents &) override { return 0; }
     void CloseMainWindow() override {}
+    void SetMainWindowVisible(bool) override {}
+    void SetMainWindowBorderStyle(Platform::TBorderStyle) override {}
+    void SetMainWindowSize(int, int) override {}
     void Run() override {}
     void ProcessMessages() override { FQueue.RunPending(); }
     bool Synchronize(const std::function<void()> &work) override { return FQueue.RunOnUiThread(work); }

@@ -31,7 +31,17 @@ public:
         Events = events;
         return CanCreateWindows ? 0x1234 : 0;
     }
-    void CloseMainWindow() override { ++CloseCount; }
+    void CloseMainWindow() override
+    {
+        ++CloseCount;
+        Note("Close");
+    }
+    void SetMainWindowVisible(bool visible) override { Note(visible ? "Show" : "Hide"); }
+    void SetMainWindowBorderStyle(Platform::TBorderStyle style) override
+    {
+        Note(style == Platform::TBorderStyle::Sizeable ? "BorderSizeable" : "BorderNone");
+    }
+    void SetMainWindowSize(int width, int height) override { Note("Size " + std::to_string(width) + "x" + std::to_string(height)); }
     void Run() override { ++RunCount; }
 
     // Runs what other threads handed over, then what a test queued as "pending messages".
@@ -52,7 +62,11 @@ public:
         return true;
     }
 
-    int ShowCursor(bool show) override { return CursorCount += show ? 1 : -1; }
+    int ShowCursor(bool show) override
+    {
+        Note(show ? "ShowCursor" : "HideCursor");
+        return CursorCount += show ? 1 : -1;
+    }
 
     void ShowMessageBox(Platform::TWindowHandle owner, const std::string &text, const std::string &caption,
                         Platform::TMessageBoxIcon icon) override
@@ -72,8 +86,16 @@ public:
     std::vector<Platform::TMainWindowKind> WindowKinds;
     Platform::TWindowEvents Events;
     std::vector<TShownMessageBox> MessageBoxes;
+    // Where the window and cursor calls are noted in order, when a test gives one.
+    std::vector<std::string> *Journal = nullptr;
 
 private:
+    void Note(const std::string &entry)
+    {
+        if (Journal != nullptr)
+            Journal->push_back(entry);
+    }
+
     std::mutex FLock;
 };
 

@@ -2,6 +2,7 @@
 // window and main loop for dialogs, GTK message boxes (standard error when there is no desktop).
 #include "platform/Application.h"
 #include "platform/UiWorkQueue.h"
+#include "platform/linux/SdlPresenter.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -64,6 +65,38 @@ public:
         FClosed = true;
         if (FGtkWindow != nullptr && FGtkLoopRunning)
             gtk_main_quit();
+    }
+
+    void SetMainWindowVisible(bool visible) override
+    {
+        if (FSdlWindow != nullptr)
+            (visible ? SDL_ShowWindow : SDL_HideWindow)(FSdlWindow);
+        if (FGtkWindow != nullptr)
+            (visible ? gtk_widget_show : gtk_widget_hide)(FGtkWindow);
+    }
+
+    void SetMainWindowBorderStyle(TBorderStyle style) override
+    {
+        const bool sizeable = style == TBorderStyle::Sizeable;
+        if (FSdlWindow != nullptr) {
+            // A frame belongs to a window that no longer covers the screen.
+            if (sizeable)
+                SDL_SetWindowFullscreen(FSdlWindow, 0);
+            SDL_SetWindowBordered(FSdlWindow, sizeable ? SDL_TRUE : SDL_FALSE);
+            SDL_SetWindowResizable(FSdlWindow, sizeable ? SDL_TRUE : SDL_FALSE);
+        }
+        if (FGtkWindow != nullptr) {
+            gtk_window_set_decorated(GTK_WINDOW(FGtkWindow), sizeable);
+            gtk_window_set_resizable(GTK_WINDOW(FGtkWindow), sizeable);
+        }
+    }
+
+    void SetMainWindowSize(int width, int height) override
+    {
+        if (FSdlWindow != nullptr)
+            SDL_SetWindowSize(FSdlWindow, width, height);
+        if (FGtkWindow != nullptr)
+            gtk_window_resize(GTK_WINDOW(FGtkWindow), width, height);
     }
 
     void Run() override
@@ -146,8 +179,7 @@ private:
     TWindowHandle CreateSdlWindow()
     {
         if (!FSdlStarted) {
-            // The frames are presented from the timer thread through the window's software framebuffer.
-            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+            ApplySdlHints();
             if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
                 return 0;
             // Without a desktop SDL falls back to drivers that show nothing; a saver nobody can see
@@ -189,7 +221,7 @@ private:
         gtk_window_set_title(GTK_WINDOW(FGtkWindow), GetTitle().c_str());
         gtk_window_set_default_size(GTK_WINDOW(FGtkWindow), 560, 420);
         g_signal_connect(FGtkWindow, "delete-event", G_CALLBACK(+[](GtkWidget *, GdkEvent *, gpointer self) -> gboolean {
-                             static_cast<TLinuxApplication *>(self)->CloseMainWindow();
+                             static_cast<TLinuxApplication *>(self)->CloseRequested();
                              return TRUE;
                          }),
                          this);
@@ -227,10 +259,21 @@ private:
         }
     }
 
+    // The desktop asks the main window to close: the window's owner decides when it has a say.
+    void CloseRequested()
+    {
+        if (FEvents.OnCloseRequest)
+            FEvents.OnCloseRequest();
+        else
+            CloseMainWindow();
+    }
+
     void HandleSdlEvent(const SDL_Event &event)
     {
+        if (TSdlPresenter::HandleEvent(event))
+            return;
         switch (event.type) {
-        case SDL_QUIT: CloseMainWindow(); break;
+        case SDL_QUIT: CloseRequested(); break;
         case SDL_KEYDOWN:
             if (FEvents.OnKeyDown)
                 FEvents.OnKeyDown(KeyOf(event.key.keysym.sym));
@@ -246,7 +289,7 @@ private:
         case SDL_WINDOWEVENT:
             // The desktop asked the window to close (its close button, or the session ending).
             if (event.window.event == SDL_WINDOWEVENT_CLOSE)
-                CloseMainWindow();
+                CloseRequested();
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && FEvents.OnActivate)
                 FEvents.OnActivate();
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && FEvents.OnDeactivate)

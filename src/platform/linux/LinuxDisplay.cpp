@@ -13,12 +13,6 @@ namespace Halcyra::Platform {
 
 namespace {
 
-// Frames are presented from the frame timer's thread, so the saver window's framebuffer must be
-// SDL's software one, never an OpenGL texture bound to the thread that made it. SDL decides this
-// once per process, when the first window surface is made (the application paints its new window
-// black that way), so the hint is set as the program loads, before any window exists.
-const bool SoftwareFramebufferHint = SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0") == SDL_TRUE;
-
 TSoftDisplayConfig LinuxDisplayConfig()
 {
     TSoftDisplayConfig config;
@@ -41,7 +35,6 @@ TSoftDisplayConfig LinuxDisplayConfig()
 
 IDisplayDriver &SystemDisplay()
 {
-    (void)SoftwareFramebufferHint;
     static TSoftDisplayDriver driver(LinuxDisplayConfig(), std::make_shared<TSdlPresenter>(), SystemSoftFonts());
     return driver;
 }

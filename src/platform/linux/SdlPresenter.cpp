@@ -1,6 +1,7 @@
 // The SDL presenter. Frames arrive on the frame timer's thread and, at enabling, on the user-
-// interface thread; the renderer is SDL's software renderer (it draws into the window's own
-// framebuffer and is bound to no thread), and a mutex keeps one presentation at a time.
+// interface thread. The timer thread only copies its frame and posts an event; the user-interface
+// thread uploads and shows it, so every SDL video call is made on the thread that made the window,
+// and the frame thread never waits for the user-interface thread (only for a copy under the lock).
 #include "platform/linux/SdlPresenter.h"
 
 #include <SDL.h>
@@ -34,6 +35,14 @@ SDL_Window *FindWindow(TWindowHandle handle)
 
 } // namespace
 
+void ApplySdlHints()
+{
+    // The saver window's framebuffer is SDL's software one: each frame is uploaded from memory
+    // anyway, and no OpenGL driver is needed (an X server without one, such as Xvfb, works too).
+    // SDL decides this once per process, when the first window surface is made.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+}
+
 TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height)
 {
     if (windowWidth <= 0 || windowHeight <= 0 || width <= 0 || height <= 0)
@@ -65,7 +74,9 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
 {
     std::lock_guard lock(FMutex);
     Release();
+    FOwnerThread = std::this_thread::get_id();
     if (!FVideoStarted) {
+        ApplySdlHints();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         FVideoStarted = true;
@@ -80,9 +91,6 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
     } else {
         SDL_SetWindowFullscreen(FWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
-    // The software renderer draws straight into the window's X11 framebuffer; without this hint
-    // SDL would put an OpenGL texture between them, which needs a GL driver for no gain here.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     FRenderer = SDL_CreateRenderer(FWindow, -1, SDL_RENDERER_SOFTWARE);
     if (FRenderer == nullptr) {
         Release();
@@ -95,6 +103,12 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
     }
     FWidth = width;
     FHeight = height;
+    auto waiting = Imaging::TBitmap32::Create(width, height);
+    if (!waiting) {
+        Release();
+        return false;
+    }
+    FWaiting = std::move(*waiting);
     SDL_SetRenderDrawColor(FRenderer, 0, 0, 0, 255);
     SDL_RenderClear(FRenderer);
     SDL_RenderPresent(FRenderer);
@@ -115,6 +129,43 @@ void TSdlPresenter::Present(const Imaging::TBitmap32 &frame)
     std::lock_guard lock(FMutex);
     if (FRenderer == nullptr || FTexture == nullptr || frame.Width() != FWidth || frame.Height() != FHeight)
         return;
+    if (std::this_thread::get_id() == FOwnerThread) {
+        Show(frame);
+        return;
+    }
+    // Only the newest frame matters: one that was not shown yet is overwritten.
+    // Same size: the copy reuses the waiting bitmap's memory.
+    *FWaiting = frame;
+    if (FFrameWaiting)
+        return;
+    FFrameWaiting = true;
+    SDL_Event event{};
+    event.type = SDL_USEREVENT;
+    event.user.code = FrameWaitingCode;
+    event.user.data1 = this;
+    if (SDL_PushEvent(&event) != 1)
+        FFrameWaiting = false;
+}
+
+bool TSdlPresenter::HandleEvent(const SDL_Event &event)
+{
+    if (event.type != SDL_USEREVENT || event.user.code != FrameWaitingCode)
+        return false;
+    static_cast<TSdlPresenter *>(event.user.data1)->PresentWaiting();
+    return true;
+}
+
+void TSdlPresenter::PresentWaiting()
+{
+    std::lock_guard lock(FMutex);
+    if (!FFrameWaiting || FRenderer == nullptr)
+        return;
+    FFrameWaiting = false;
+    Show(*FWaiting);
+}
+
+void TSdlPresenter::Show(const Imaging::TBitmap32 &frame)
+{
     SDL_UpdateTexture(FTexture, nullptr, frame.Row(0), FWidth * 4);
     int windowWidth = 0;
     int windowHeight = 0;
@@ -174,6 +225,8 @@ void TSdlPresenter::Release()
         SDL_SetWindowGammaRamp(FWindow, FOriginalRamp->Red.data(), FOriginalRamp->Green.data(), FOriginalRamp->Blue.data());
     FOriginalRamp.reset();
     FGammaKnown = false;
+    FFrameWaiting = false;
+    FWaiting.reset();
     if (FTexture != nullptr)
         SDL_DestroyTexture(FTexture);
     FTexture = nullptr;

@@ -1,19 +1,27 @@
 // The presenter of the Linux display: frames of the soft primary surface shown full screen in an
 // SDL2 window, scaled to the window with their aspect kept (black bars where it differs), and the
-// brightness through SDL's window gamma ramp.
+// brightness through SDL's window gamma ramp. SDL's video calls stay on the thread that opened the
+// presenter (the user-interface thread): a frame flipped on another thread is copied and handed to
+// that thread's event loop, which shows it.
 #pragma once
 
 #include "platform/soft/SoftDisplay.h"
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
+union SDL_Event;
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
 
 namespace Halcyra::Platform {
+
+// Sets the program's SDL hints; called before SDL makes a window, by whichever part makes the first.
+void ApplySdlHints();
 
 // Where a picture of width × height goes in a window, scaled to fit with its aspect kept and
 // centred.
@@ -34,6 +42,14 @@ public:
     bool SetGammaRamp(const TGammaRamp &ramp) override;
     void Close() override;
 
+    // The SDL user event code of a frame waiting to be shown.
+    static constexpr std::int32_t FrameWaitingCode = 0x48465257;
+    // Shows the frame a presenter's event announces; true when the event was one. Called by the
+    // event loop of the thread that opened the presenter.
+    static bool HandleEvent(const SDL_Event &event);
+    // Shows the frame waiting, if any; on the thread that opened the presenter.
+    void PresentWaiting();
+
     // What the window shows now, read back from the renderer; for the tests.
     std::optional<Imaging::TBitmap32> ReadBack();
     // Whether the presenter opened a window of its own.
@@ -41,8 +57,14 @@ public:
 
 private:
     void Release();
+    // Uploads a frame and shows it; FMutex held.
+    void Show(const Imaging::TBitmap32 &frame);
 
     std::mutex FMutex;
+    std::thread::id FOwnerThread;
+    // The last frame flipped on another thread, and whether it still waits to be shown.
+    std::optional<Imaging::TBitmap32> FWaiting;
+    bool FFrameWaiting = false;
     bool FVideoStarted = false;
     SDL_Window *FWindow = nullptr;
     bool FOwnWindow = false;

@@ -92,6 +92,28 @@ public:
             DestroyWindow(FMainWindow);
     }
 
+    void SetMainWindowVisible(bool visible) override
+    {
+        if (FMainWindow != nullptr)
+            ShowWindow(FMainWindow, visible ? SW_SHOW : SW_HIDE);
+    }
+
+    void SetMainWindowBorderStyle(TBorderStyle style) override
+    {
+        if (FMainWindow == nullptr)
+            return;
+        const LONG_PTR visible = GetWindowLongPtrA(FMainWindow, GWL_STYLE) & WS_VISIBLE;
+        const LONG_PTR frame = style == TBorderStyle::Sizeable ? WS_OVERLAPPEDWINDOW : WS_POPUP;
+        SetWindowLongPtrA(FMainWindow, GWL_STYLE, frame | visible);
+        SetWindowPos(FMainWindow, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+
+    void SetMainWindowSize(int width, int height) override
+    {
+        if (FMainWindow != nullptr)
+            SetWindowPos(FMainWindow, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     void Run() override
     {
         MSG message;
@@ -182,11 +204,25 @@ private:
             if (wParam ? static_cast<bool>(events.OnActivate) : static_cast<bool>(events.OnDeactivate))
                 (wParam ? events.OnActivate : events.OnDeactivate)();
             return 0;
+        case WM_CLOSE:
+            // The desktop asks the window to close: the owner of the window decides.
+            if (events.OnCloseRequest) {
+                events.OnCloseRequest();
+                return 0;
+            }
+            break;
+        case WM_QUERYENDSESSION: return TRUE;
+        case WM_ENDSESSION:
+            // The session ends without closing our windows first: end the run as a close would.
+            if (wParam && events.OnCloseRequest)
+                events.OnCloseRequest();
+            return 0;
         case WM_DESTROY:
             self->FMainWindow = nullptr;
             return 0;
-        default: return DefWindowProcA(window, message, wParam, lParam);
+        default: break;
         }
+        return DefWindowProcA(window, message, wParam, lParam);
     }
 
     TUiWorkQueue FQueue;
