@@ -71,6 +71,8 @@ public:
     {
         ++StopCount;
         FRunning = false;
+        if (OnStop)
+            OnStop();
     }
     bool Running() const override { return FRunning; }
     // One tick, as the timer's thread would run it; nothing when stopped.
@@ -85,6 +87,8 @@ public:
     int StartCount = 0;
     int StopCount = 0;
     std::function<void()> Tick;
+    // Called at each stop, for tests that follow an order of calls.
+    std::function<void()> OnStop;
 
 private:
     bool FRunning = false;
@@ -97,7 +101,12 @@ public:
         Played.push_back(name);
         return true;
     }
-    void StopAll() override { ++StopCount; }
+    void StopAll() override
+    {
+        ++StopCount;
+        if (OnStopAll)
+            OnStopAll();
+    }
     bool SetMasterVolume(unsigned volume) override
     {
         Volumes.push_back(volume);
@@ -107,6 +116,7 @@ public:
     bool HasMixer = true;
     std::vector<std::string> Played;
     int StopCount = 0;
+    std::function<void()> OnStopAll;
     std::vector<unsigned> Volumes;
 };
 
