@@ -1,7 +1,9 @@
 // The SDL presenter. Frames arrive on the frame timer's thread and, at enabling, on the user-
 // interface thread. The timer thread only copies its frame and posts an event; the user-interface
-// thread uploads and shows it, so every SDL video call is made on the thread that made the window,
-// and the frame thread never waits for the user-interface thread (only for a copy under the lock).
+// thread copies it into the window's surface and shows it, so every SDL video call is made on the
+// thread that made the window, and the frame thread never waits for the user-interface thread (only
+// for a copy under the lock). A frame of the window's size goes into the surface row by row, in
+// the same pixel format: no renderer or texture stands between them.
 #include "platform/linux/SdlPresenter.h"
 
 #include <SDL.h>
@@ -91,27 +93,20 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
     } else {
         SDL_SetWindowFullscreen(FWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
-    FRenderer = SDL_CreateRenderer(FWindow, -1, SDL_RENDERER_SOFTWARE);
-    if (FRenderer == nullptr) {
+    auto frame = Imaging::TBitmap32::Create(width, height);
+    if (!frame) {
         Release();
         return false;
     }
-    FTexture = SDL_CreateTexture(FRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (FTexture == nullptr) {
+    FFrame = std::move(*frame);
+    FFrameSurface = SDL_CreateRGBSurfaceWithFormatFrom(FFrame->Row(0), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
+    if (FFrameSurface == nullptr) {
         Release();
         return false;
     }
     FWidth = width;
     FHeight = height;
-    auto waiting = Imaging::TBitmap32::Create(width, height);
-    if (!waiting) {
-        Release();
-        return false;
-    }
-    FWaiting = std::move(*waiting);
-    SDL_SetRenderDrawColor(FRenderer, 0, 0, 0, 255);
-    SDL_RenderClear(FRenderer);
-    SDL_RenderPresent(FRenderer);
+    Show();
     // The ramp in effect now is given back at Close; a window system without gamma has none.
     TGammaRamp original;
     FGammaKnown = true;
@@ -127,15 +122,15 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
 void TSdlPresenter::Present(const Imaging::TBitmap32 &frame)
 {
     std::lock_guard lock(FMutex);
-    if (FRenderer == nullptr || FTexture == nullptr || frame.Width() != FWidth || frame.Height() != FHeight)
+    if (FFrameSurface == nullptr || frame.Width() != FWidth || frame.Height() != FHeight)
         return;
+    // Same size: the copy reuses the bitmap's memory, which the frame surface points into. Only the
+    // newest frame matters: one that was not shown yet is overwritten.
+    *FFrame = frame;
     if (std::this_thread::get_id() == FOwnerThread) {
-        Show(frame);
+        Show();
         return;
     }
-    // Only the newest frame matters: one that was not shown yet is overwritten.
-    // Same size: the copy reuses the waiting bitmap's memory.
-    *FWaiting = frame;
     if (FFrameWaiting)
         return;
     FFrameWaiting = true;
@@ -158,23 +153,26 @@ bool TSdlPresenter::HandleEvent(const SDL_Event &event)
 void TSdlPresenter::PresentWaiting()
 {
     std::lock_guard lock(FMutex);
-    if (!FFrameWaiting || FRenderer == nullptr)
+    if (!FFrameWaiting || FFrameSurface == nullptr)
         return;
     FFrameWaiting = false;
-    Show(*FWaiting);
+    Show();
 }
 
-void TSdlPresenter::Show(const Imaging::TBitmap32 &frame)
+void TSdlPresenter::Show()
 {
-    SDL_UpdateTexture(FTexture, nullptr, frame.Row(0), FWidth * 4);
-    int windowWidth = 0;
-    int windowHeight = 0;
-    SDL_GetRendererOutputSize(FRenderer, &windowWidth, &windowHeight);
-    const TRect target = LetterboxRect(windowWidth, windowHeight, FWidth, FHeight);
-    const SDL_Rect destination{target.Left, target.Top, target.Width(), target.Height()};
-    SDL_RenderClear(FRenderer);
-    SDL_RenderCopy(FRenderer, FTexture, nullptr, &destination);
-    SDL_RenderPresent(FRenderer);
+    SDL_Surface *window = SDL_GetWindowSurface(FWindow);
+    if (window == nullptr)
+        return;
+    const TRect target = LetterboxRect(window->w, window->h, FWidth, FHeight);
+    SDL_Rect destination{target.Left, target.Top, target.Width(), target.Height()};
+    if (target.Width() != window->w || target.Height() != window->h)
+        SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
+    if (target.Width() == FWidth && target.Height() == FHeight)
+        SDL_BlitSurface(FFrameSurface, nullptr, window, &destination);
+    else
+        SDL_BlitScaled(FFrameSurface, nullptr, window, &destination);
+    SDL_UpdateWindowSurface(FWindow);
 }
 
 bool TSdlPresenter::SupportsGamma()
@@ -194,16 +192,16 @@ bool TSdlPresenter::SetGammaRamp(const TGammaRamp &ramp)
 std::optional<Imaging::TBitmap32> TSdlPresenter::ReadBack()
 {
     std::lock_guard lock(FMutex);
-    if (FRenderer == nullptr)
+    SDL_Surface *window = FFrameSurface != nullptr ? SDL_GetWindowSurface(FWindow) : nullptr;
+    if (window == nullptr)
         return std::nullopt;
-    int width = 0;
-    int height = 0;
-    if (SDL_GetRendererOutputSize(FRenderer, &width, &height) != 0)
-        return std::nullopt;
+    const int width = window->w;
+    const int height = window->h;
     auto bitmap = Imaging::TBitmap32::Create(width, height);
     if (!bitmap)
         return std::nullopt;
-    if (SDL_RenderReadPixels(FRenderer, nullptr, SDL_PIXELFORMAT_RGB888, bitmap->Row(0), width * 4) != 0)
+    if (SDL_ConvertPixels(width, height, window->format->format, window->pixels, window->pitch, SDL_PIXELFORMAT_RGB888,
+                          bitmap->Row(0), width * 4) != 0)
         return std::nullopt;
     for (int y = 0; y < height; ++y) {
         std::uint32_t *row = bitmap->Row(y);
@@ -226,13 +224,10 @@ void TSdlPresenter::Release()
     FOriginalRamp.reset();
     FGammaKnown = false;
     FFrameWaiting = false;
-    FWaiting.reset();
-    if (FTexture != nullptr)
-        SDL_DestroyTexture(FTexture);
-    FTexture = nullptr;
-    if (FRenderer != nullptr)
-        SDL_DestroyRenderer(FRenderer);
-    FRenderer = nullptr;
+    if (FFrameSurface != nullptr)
+        SDL_FreeSurface(FFrameSurface);
+    FFrameSurface = nullptr;
+    FFrame.reset();
     if (FWindow != nullptr && FOwnWindow)
         SDL_DestroyWindow(FWindow);
     FWindow = nullptr;

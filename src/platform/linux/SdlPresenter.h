@@ -1,6 +1,6 @@
-// The presenter of the Linux display: frames of the soft primary surface shown full screen in an
-// SDL2 window, scaled to the window with their aspect kept (black bars where it differs), and the
-// brightness through SDL's window gamma ramp. SDL's video calls stay on the thread that opened the
+// The presenter of the Linux display: frames of the soft primary surface copied into an SDL2
+// window's own surface, scaled to the window with their aspect kept (black bars where it differs),
+// and the brightness through SDL's window gamma ramp. SDL's video calls stay on the thread that opened the
 // presenter (the user-interface thread): a frame flipped on another thread is copied and handed to
 // that thread's event loop, which shows it.
 #pragma once
@@ -14,9 +14,8 @@
 #include <thread>
 
 union SDL_Event;
+struct SDL_Surface;
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
 
 namespace Halcyra::Platform {
 
@@ -50,26 +49,26 @@ public:
     // Shows the frame waiting, if any; on the thread that opened the presenter.
     void PresentWaiting();
 
-    // What the window shows now, read back from the renderer; for the tests.
+    // What the window shows now, read back from its surface; for the tests.
     std::optional<Imaging::TBitmap32> ReadBack();
     // Whether the presenter opened a window of its own.
     bool OwnsWindow() const { return FOwnWindow; }
 
 private:
     void Release();
-    // Uploads a frame and shows it; FMutex held.
-    void Show(const Imaging::TBitmap32 &frame);
+    // Copies the last frame into the window's surface and shows it; FMutex held.
+    void Show();
 
     std::mutex FMutex;
     std::thread::id FOwnerThread;
-    // The last frame flipped on another thread, and whether it still waits to be shown.
-    std::optional<Imaging::TBitmap32> FWaiting;
+    // The last frame presented, an SDL surface over its pixels, and whether it still waits to be
+    // shown.
+    std::optional<Imaging::TBitmap32> FFrame;
+    SDL_Surface *FFrameSurface = nullptr;
     bool FFrameWaiting = false;
     bool FVideoStarted = false;
     SDL_Window *FWindow = nullptr;
     bool FOwnWindow = false;
-    SDL_Renderer *FRenderer = nullptr;
-    SDL_Texture *FTexture = nullptr;
     int FWidth = 0;
     int FHeight = 0;
     bool FGammaKnown = false;
