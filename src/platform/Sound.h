@@ -5,6 +5,7 @@
 
 namespace Halcyra::Platform {
 
+// Every call is made on the user-interface thread.
 class ISound {
 public:
     virtual ~ISound() = default;
