@@ -34,20 +34,19 @@ WeatherHTTP::~WeatherHTTP()
 
 void WeatherHTTP::Start()
 {
-    if (FThread.joinable() || FTerminated)
+    if (FThread.joinable() || GetTerminated())
         return;
     FThread = std::thread([this] { Execute(); });
 }
 
 void WeatherHTTP::Terminate()
 {
-    FTerminated = true;
-    FClient.Abort();
+    FEnd.request_stop();
 }
 
 void WeatherHTTP::Execute()
 {
-    while (!FTerminated) {
+    while (!GetTerminated()) {
         // A loop that has ended runs no more steps: nothing is left to pace.
         if (!FApplication.Synchronize([this] { FeedTick(); }))
             break;
@@ -59,7 +58,7 @@ void WeatherHTTP::Execute()
 void WeatherHTTP::FeedTick()
 {
     // A step handed over while a download of the previous one waits would nest: it is dropped.
-    if (FTerminated || FInFeedTick)
+    if (GetTerminated() || FInFeedTick)
         return;
     FInFeedTick = true;
     struct TTickGuard {
@@ -70,7 +69,7 @@ void WeatherHTTP::FeedTick()
     if (FTargets.GetRefreshCounter() == 0) {
         if (FSettings.ShowWeather)
             RefreshWeatherFeed();
-        if (FSettings.ShowNews && !FTerminated)
+        if (FSettings.ShowNews && !GetTerminated())
             RefreshNewsFeed();
         FTargets.SetRefreshCounter(1);
     }
@@ -102,7 +101,7 @@ void WeatherHTTP::RefreshWeatherFeed()
 {
     try {
         PrepareClient();
-        FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree));
+        FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree), FEnd.get_token());
         TWeatherValues values = ParseWeatherFeed(FClient.GetBody());
         FTargets.SetTodayCode(values.TodayCode);
         FTargets.SetTodayNow(values.TodayNow);
@@ -123,7 +122,7 @@ void WeatherHTTP::RefreshNewsFeed()
 {
     try {
         PrepareClient();
-        FClient.Get(FSettings.RSS_Url);
+        FClient.Get(FSettings.RSS_Url, FEnd.get_token());
         TNewsValues values = ParseNewsFeed(FClient.GetBody());
         if (values.NameNews)
             FTargets.SetNameNews(*values.NameNews);

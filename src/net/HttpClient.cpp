@@ -97,18 +97,22 @@ THttpClient::THttpClient(Platform::ISocketLayer &sockets, Platform::IApplication
 {
 }
 
-void THttpClient::Get(const std::string &url)
+void THttpClient::Get(const std::string &url, std::stop_token stop)
 {
     // A handler that runs while a request waits must not start another one on the same client.
     if (FBusy)
         throw ESockError(std::string(SockText::AlreadyConnected));
     FBusy = true;
-    struct TBusyGuard {
-        bool &Busy;
-        ~TBusyGuard() { Busy = false; }
-    } guard{FBusy};
+    struct TRequestGuard {
+        THttpClient &Client;
+        ~TRequestGuard()
+        {
+            Client.EndRequest();
+            Client.FBusy = false;
+        }
+    } guard{*this};
 
-    ResetAbort();
+    BeginRequest(std::move(stop));
     FCommand = TCmdType::Get;
     FURL = url;
     HTTPConnect();

@@ -357,6 +357,73 @@ TEST_F(FeedStepTest, EndRequestedDuringADownloadAbortsItAndSkipsTheNews)
     EXPECT_EQ(FValues.GetRefreshCounter(), 0);
 }
 
+TEST_F(FeedStepTest, EndAskedAtAnyMomentEndsTheDownloadAtOnce)
+{
+    enum class TWhen { JustBeforeTheDownload, FromAnotherThreadDuringIt, FromAHandlerDuringIt };
+    enum class TFeed { Weather, News };
+    struct TCase {
+        const char *Name;
+        TWhen When;
+        TFeed Feed;
+    };
+    for (TCase moment : {
+             TCase{"just before the weather download", TWhen::JustBeforeTheDownload, TFeed::Weather},
+             TCase{"just before the news download", TWhen::JustBeforeTheDownload, TFeed::News},
+             TCase{"from another thread during the weather download", TWhen::FromAnotherThreadDuringIt, TFeed::Weather},
+             TCase{"from a handler during the news download", TWhen::FromAHandlerDuringIt, TFeed::News},
+         }) {
+        // Answers the first bytes of a feed, then keeps the connection open and silent for longer than
+        // the download's 5 s budget.
+        std::atomic<bool> answering = false;
+        TLoopbackServer slow([&](TLoopbackConnection &connection, const std::string &) {
+            connection.Send(Ok("<?xml "));
+            answering = true;
+            connection.Pause(20000);
+        });
+        auto feed = MakeFeed(Settings(slow, moment.Feed == TFeed::Weather, moment.Feed == TFeed::News));
+        std::thread other;
+        if (moment.When == TWhen::JustBeforeTheDownload)
+            feed->Terminate();
+        if (moment.When == TWhen::FromAnotherThreadDuringIt) {
+            other = std::thread([&] {
+                auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (!answering && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                feed->Terminate();
+            });
+        }
+        FApplication.ProcessMessagesCount = 0;
+        FApplication.OnProcessMessages = [&] {
+            if (moment.When == TWhen::FromAHandlerDuringIt && answering)
+                feed->Terminate();
+        };
+
+        auto started = std::chrono::steady_clock::now();
+        if (moment.Feed == TFeed::Weather)
+            feed->RefreshWeatherFeed();
+        else
+            feed->RefreshNewsFeed();
+        auto elapsed = std::chrono::steady_clock::now() - started;
+        if (other.joinable())
+            other.join();
+        FApplication.OnProcessMessages = nullptr;
+
+        if (moment.When == TWhen::JustBeforeTheDownload) {
+            EXPECT_TRUE(slow.GetRequests().empty()) << moment.Name;
+        }
+        EXPECT_LT(elapsed, std::chrono::milliseconds(WeatherHTTP::FeedTimeOut))
+            << moment.Name << ": the download ran into its 5 s budget instead of ending";
+        ExpectWeatherUntouched(FValues);
+        EXPECT_EQ(FValues.GetRssLine(), "*** Not Available Now ***");
+        EXPECT_FALSE(FClient.GetConnected());
+    }
+
+    // The end belongs to the feed's downloads, not to the client: its next request goes through.
+    TFeedServer feeds(ReadNetTestFile("weather-two-day-f.xml"), "");
+    FClient.Get("http://" + feeds.FServer.GetAuthority() + "/forecastrss?p=USOR0338&u=f");
+    EXPECT_EQ(FClient.GetStatus(), 200);
+}
+
 TEST(FeedThread, RunsTheStepUntilAskedToEnd)
 {
     Testing::TFakeApplication application;
