@@ -1,5 +1,6 @@
 // GET over HTTP/1.0: the URL is taken apart, the request lines are built in a fixed order, and the
-// response is read to the server's close. Redirects and repeats run again, a bounded number of times.
+// response is read to the server's close or to the length it gave. Redirects and repeats run again, a
+// bounded number of times.
 #include "net/HttpClient.h"
 
 #include "net/SockErrors.h"
@@ -76,6 +77,22 @@ std::string HeaderValue(std::string_view line, std::size_t offset, std::size_t l
     std::string value(line.substr(offset, limit));
     value.erase(std::remove(value.begin(), value.end(), '\r'), value.end());
     return value;
+}
+
+// The value of a Content-Length line: a decimal number between blanks, or nothing.
+std::optional<std::uint64_t> ContentLengthOf(std::string_view line)
+{
+    constexpr std::size_t NameLength = std::string_view("Content-Length:").size();
+    std::string_view value = WithoutLineEnd(line).substr(NameLength);
+    std::size_t first = value.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    value = value.substr(first, value.find_last_not_of(" \t") + 1 - first);
+    std::uint64_t length = 0;
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length, 10);
+    if (error != std::errc() || end != value.data() + value.size())
+        return std::nullopt;
+    return length;
 }
 
 // "http://" + host, with ":" + port unless it is 80.
@@ -210,6 +227,10 @@ void THttpClient::RemoveHeader()
     FHeader.clear();
     FLocation.clear();
     FSetCookie.clear();
+    FContentLength.reset();
+    // Lengths that disagree, or one that is no number, leave the body to end with the connection.
+    bool lengthSeen = false;
+    bool lengthUnusable = false;
 
     std::string line;
     bool more = ReadLine(line);
@@ -229,8 +250,16 @@ void THttpClient::RemoveHeader()
             FSetCookie = HeaderValue(line, 12, MaxHeaderValueLength);
         else if (upperName == "LOCATION:")
             FLocation = HeaderValue(line, 10, MaxHeaderValueLength);
-        // Content-Length does not limit the body: the body is read until the server closes.
+        else if (upperName == "CONTENT-LENGTH:") {
+            std::optional<std::uint64_t> length = ContentLengthOf(line);
+            if (!length || (lengthSeen && length != FContentLength))
+                lengthUnusable = true;
+            FContentLength = length;
+            lengthSeen = true;
+        }
     }
+    if (lengthUnusable)
+        FContentLength.reset();
 }
 
 void THttpClient::Fire(const THttpNotify &handler)
@@ -252,7 +281,7 @@ void THttpClient::HTTPConnect()
             SendHTTP();
             FStatus = 0;
             RemoveHeader();
-            CaptureString(FBody, MaxBodySize);
+            CaptureString(FBody, MaxBodySize, FContentLength);
             if (FStatus <= 298)
                 Fire(FOnSuccess);
             else if (FStatus >= 300 && FStatus <= 302)

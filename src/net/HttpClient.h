@@ -6,7 +6,9 @@
 #include "net/SockCore.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -101,6 +103,8 @@ private:
     int FStatus = 0;
     std::string FLocation;
     std::string FSetCookie;
+    // The body's length when the answer gave one that can be used.
+    std::optional<std::uint64_t> FContentLength;
     TExStringList FRequest;
     bool FBusy = false;
 };

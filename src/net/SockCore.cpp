@@ -278,17 +278,23 @@ bool TSockCore::ReadLine(std::string &line)
     }
 }
 
-void TSockCore::CaptureString(std::string &body, std::size_t limit)
+void TSockCore::CaptureString(std::string &body, std::size_t limit, std::optional<std::uint64_t> length)
 {
     body.clear();
     if (!FSocket)
         RaiseSocketError(NotConnected);
     StartBudget();
     for (;;) {
+        if (length && body.size() >= *length)
+            return;
         if (Aborted() || BudgetSpent())
             throw EAbortError(std::string(SockText::CaptureAborted));
+        // Bytes after the given length are not this answer's: they are left unread.
+        std::size_t room = FBuffer.size();
+        if (length)
+            room = static_cast<std::size_t>(std::min<std::uint64_t>(room, *length - body.size()));
         std::size_t received = 0;
-        int error = FSocket->Receive(FBuffer.data(), FBuffer.size(), received);
+        int error = FSocket->Receive(FBuffer.data(), room, received);
         if (error == 0 && received == 0)
             return;
         if (error == NotConnected)

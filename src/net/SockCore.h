@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -58,8 +59,10 @@ protected:
     // Reads one line up to and including its LF into line. False when the connection ended first; line
     // then holds what came before the end. A line longer than the receive buffer aborts the wait.
     bool ReadLine(std::string &line);
-    // Reads until the peer closes: body gets every byte. More than limit bytes abort the wait.
-    void CaptureString(std::string &body, std::size_t limit);
+    // Reads until the peer closes, or, when the answer gave its length, until that many bytes have come
+    // (a proxy may keep the connection open after them): body gets the bytes. More than limit bytes
+    // abort the wait.
+    void CaptureString(std::string &body, std::size_t limit, std::optional<std::uint64_t> length);
 
 private:
     using TClock = std::chrono::steady_clock;

@@ -256,11 +256,58 @@ TEST_F(HttpClientTest, HeaderWithBareLineFeedsAndAStatusWithoutReason)
     EXPECT_EQ(FClient.GetBody(), "line one\nline two");
 }
 
-TEST_F(HttpClientTest, ContentLengthDoesNotLimitTheBody)
+TEST_F(HttpClientTest, ContentLengthEndsTheBodyOfAConnectionKeptOpen)
 {
-    TLoopbackServer server(Answer(TLoopbackServer::Response(200, "OK", "Content-Length: 3\r\n", "all of it")));
-    FClient.Get("http://" + server.GetAuthority() + "/");
-    EXPECT_EQ(FClient.GetBody(), "all of it");
+    // Each server keeps the connection open long after the budget: only the length can end the body.
+    struct TCase {
+        const char *Name;
+        bool ThroughProxy;
+        const char *Answer;
+        const char *Body;
+    };
+    for (TCase answer : {
+             TCase{"direct", false, "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nall of it", "all of it"},
+             TCase{"proxy keeping the connection alive", true,
+                   "HTTP/1.1 200 OK\r\nProxy-Connection: keep-alive\r\nContent-length:  5 \r\n\r\nfeed.", "feed."},
+             TCase{"empty body", true, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
+             TCase{"bytes after the length", false, "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nall of it", "all"},
+             TCase{"the same length twice", false,
+                   "HTTP/1.0 200 OK\r\nContent-Length: 2\r\nContent-Length: 2\r\n\r\nok", "ok"},
+         }) {
+        TLoopbackServer server([&](TLoopbackConnection &connection, const std::string &) {
+            connection.Send(answer.Answer);
+            connection.Pause(20000);
+        });
+        FClient.SetTimeOut(5000);
+        if (answer.ThroughProxy) {
+            FClient.SetProxy("127.0.0.1");
+            FClient.SetProxyPort(server.GetPort());
+        } else {
+            FClient.SetProxy("");
+        }
+        // Through the proxy the feed's own host is never looked up.
+        std::string host = answer.ThroughProxy ? "feeds.example" : server.GetAuthority();
+        EXPECT_NO_THROW(FClient.Get("http://" + host + "/rss.xml")) << answer.Name;
+        EXPECT_EQ(FClient.GetBody(), answer.Body) << answer.Name;
+        EXPECT_FALSE(FClient.GetConnected());
+    }
+}
+
+TEST_F(HttpClientTest, UnusableContentLengthLeavesTheBodyToTheClose)
+{
+    // Lengths that are no number or disagree, and one longer than what comes before the close.
+    for (const char *lengths : {
+             "Content-Length: many\r\n",
+             "Content-Length: -4\r\n",
+             "Content-Length:\r\n",
+             "Content-Length: 99999999999999999999999\r\n",
+             "Content-Length: 3\r\nContent-Length: 4\r\n",
+             "Content-Length: 1000000\r\n",
+         }) {
+        TLoopbackServer server(Answer(TLoopbackServer::Response(200, "OK", lengths, "whole body")));
+        FClient.Get("http://" + server.GetAuthority() + "/");
+        EXPECT_EQ(FClient.GetBody(), "whole body") << lengths;
+    }
 }
 
 TEST_F(HttpClientTest, BodyArrivingInPiecesIsJoined)
