@@ -11,6 +11,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace Halcyra::Net {
 
@@ -108,5 +109,12 @@ private:
     TExStringList FRequest;
     bool FBusy = false;
 };
+
+// The address a redirect's Location names, taken against base, the whole address just requested
+// ("http://host[:port]/path?query"). A Location with a scheme stands as written; "//host/path" gains
+// "http:"; "/path" keeps base's server; a relative one ("dir/page.xml", "../x", "?q") is taken from
+// base's folder. "." and ".." segments are taken out and a fragment is dropped. An empty Location names
+// the server's root.
+std::string ResolveLocation(std::string_view base, std::string_view location);
 
 } // namespace Halcyra::Net

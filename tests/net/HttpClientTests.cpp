@@ -184,18 +184,34 @@ TEST_F(HttpClientTest, RedirectToAPathStaysOnTheServer)
     EXPECT_EQ(FClient.GetBody(), "new");
 }
 
-TEST_F(HttpClientTest, RedirectToABareNameAsksForItAtTheRootOfTheServer)
+TEST_F(HttpClientTest, RelativeRedirectIsTakenFromTheCurrentAddress)
 {
-    TLoopbackServer server([](TLoopbackConnection &connection, const std::string &request) {
-        if (request.rfind("GET /dir/old ", 0) == 0)
-            connection.Send(TLoopbackServer::Response(302, "Found", "Location: page.xml\r\n", ""));
-        else
-            connection.Send(Ok("page"));
-    });
-    FClient.Get("http://" + server.GetAuthority() + "/dir/old");
-    ASSERT_EQ(server.GetRequests().size(), 2u);
-    EXPECT_EQ(server.GetRequests()[1].substr(0, 24), "GET /page.xml HTTP/1.0\r\n");
-    EXPECT_EQ(FClient.GetBody(), "page");
+    struct TCase {
+        const char *Location;
+        const char *Requested;
+    };
+    for (TCase redirect : {
+             TCase{"dir/page.xml", "/a/b/dir/page.xml"},
+             TCase{"page.xml", "/a/b/page.xml"},
+             TCase{"../x", "/a/x"},
+             TCase{"/abs/path", "/abs/path"},
+             TCase{"?next=2", "/a/b/old?next=2"},
+         }) {
+        std::string location = std::string("Location: ") + redirect.Location + "\r\n";
+        TLoopbackServer server([&](TLoopbackConnection &connection, const std::string &request) {
+            if (request.rfind("GET /a/b/old ", 0) == 0)
+                connection.Send(TLoopbackServer::Response(302, "Found", location, ""));
+            else
+                connection.Send(Ok("moved"));
+        });
+        FClient.Get("http://" + server.GetAuthority() + "/a/b/old");
+        ASSERT_EQ(server.GetRequests().size(), 2u) << redirect.Location;
+        EXPECT_EQ(server.GetRequests()[1].substr(0, server.GetRequests()[1].find("\r\n")),
+                  std::string("GET ") + redirect.Requested + " HTTP/1.0")
+            << redirect.Location;
+        EXPECT_EQ(FClient.GetURL(), "http://" + server.GetAuthority() + redirect.Requested);
+        EXPECT_EQ(FClient.GetBody(), "moved");
+    }
 }
 
 TEST_F(HttpClientTest, EndlessRedirectsStopAfterTenRequests)
