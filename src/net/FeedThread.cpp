@@ -67,11 +67,16 @@ void WeatherHTTP::FeedTick()
     } guard{FInFeedTick};
 
     if (FTargets.GetRefreshCounter() == 0) {
+        // The schedule goes on whatever the refreshes' outcome, an error they let through included: a
+        // refresh that failed waits for the next due time instead of being tried at every step.
+        struct TScheduleGuard {
+            IFeedTargets &Targets;
+            ~TScheduleGuard() { Targets.SetRefreshCounter(1); }
+        } schedule{FTargets};
         if (FSettings.ShowWeather)
             RefreshWeatherFeed();
         if (FSettings.ShowNews && !GetTerminated())
             RefreshNewsFeed();
-        FTargets.SetRefreshCounter(1);
     }
     int minute = FMinute();
     int counter = FTargets.GetRefreshCounter();
@@ -112,8 +117,10 @@ void WeatherHTTP::RefreshWeatherFeed()
         // Leaves the client ready for the next request.
         FClient.Disconnect();
         FClient.Abort();
-    } catch (...) {
-        // A bad address, port or answer ends this refresh quietly; the schedule goes on.
+    } catch (const EConvertError &) {
+        // A proxy port or a condition code that is no number ends this refresh quietly.
+        FClient.Disconnect();
+    } catch (const EURLError &) {
         FClient.Disconnect();
     }
 }
@@ -132,7 +139,10 @@ void WeatherHTTP::RefreshNewsFeed()
     } catch (const ESockError &) {
         FClient.Disconnect();
         FClient.Abort();
-    } catch (...) {
+    } catch (const EConvertError &) {
+        FClient.Disconnect();
+    } catch (const EURLError &) {
+        // An empty or https feed address.
         FClient.Disconnect();
     }
 }

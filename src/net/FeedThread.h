@@ -47,7 +47,9 @@ public:
 
     // One feed step, on the user-interface thread: refreshes when due and counts minute changes.
     void FeedTick();
-    // Download and parse one feed. Any failure ends the refresh and leaves the gadgets as they were.
+    // Download and parse one feed. A network failure (ESockError), a number that is none (EConvertError)
+    // or an address that cannot be requested (EURLError) ends the refresh and leaves the gadgets as they
+    // were; any other error is not the feed's to hide and goes on to the caller.
     void RefreshWeatherFeed();
     void RefreshNewsFeed();
 

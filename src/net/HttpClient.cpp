@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <stdexcept>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -204,7 +203,7 @@ void THttpClient::Get(const std::string &url, std::stop_token stop)
 void THttpClient::ParseURL()
 {
     if (FURL.empty())
-        throw std::runtime_error(std::string(SockText::EmptyURL));
+        throw EURLError(std::string(SockText::EmptyURL));
     if (FPort == 0)
         FPort = 80;
 
@@ -225,7 +224,7 @@ void THttpClient::ParseURL()
         else if (scheme == "FTP")
             FPort = 21;
         else if (scheme == "HTTPS")
-            throw std::runtime_error(std::string(SockText::SecureNotSupported));
+            throw EURLError(std::string(SockText::SecureNotSupported));
         else
             FPort = 80;
     }

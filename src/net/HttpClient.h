@@ -42,10 +42,10 @@ public:
     THttpClient(Platform::ISocketLayer &sockets, Platform::IApplication &application);
 
     // Requests url and returns when the response has been read; Body then holds its body whatever the
-    // status. Raises "Empty URL", "HTTP Secure Socket is not supported", a number-conversion error for
-    // a port that is not a number, ESockError for network failures and EAbortError for waits that
-    // were aborted or ran out of time; the socket is closed whenever it raises. A stop requested on
-    // stop, from any thread and even before the request began, ends it at its next look at the socket.
+    // status. Raises EURLError "Empty URL" or "HTTP Secure Socket is not supported", EConvertError for
+    // a port that is not a number, ESockError for network failures and EAbortError for waits that were
+    // aborted or ran out of time; the socket is closed whenever it raises. A stop requested on stop,
+    // from any thread and even before the request began, ends it at its next look at the socket.
     void Get(const std::string &url, std::stop_token stop = {});
 
     // Server port; 0 is taken as 80, and the URL's scheme and port set it again.

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 namespace Halcyra::Net {
@@ -422,6 +423,47 @@ TEST_F(FeedStepTest, EndAskedAtAnyMomentEndsTheDownloadAtOnce)
     TFeedServer feeds(ReadNetTestFile("weather-two-day-f.xml"), "");
     FClient.Get("http://" + feeds.FServer.GetAuthority() + "/forecastrss?p=USOR0338&u=f");
     EXPECT_EQ(FClient.GetStatus(), 200);
+}
+
+// Feed targets whose weather code cannot be stored: an error the feed step does not expect.
+class TFailingTargets final : public IFeedTargets {
+public:
+    int GetRefreshCounter() const override { return Values.GetRefreshCounter(); }
+    void SetRefreshCounter(int counter) override { Values.SetRefreshCounter(counter); }
+    void SetTodayCode(int code) override
+    {
+        if (Failing)
+            throw std::logic_error("no place for the code");
+        Values.SetTodayCode(code);
+    }
+    void SetTodayNow(const std::string &text) override { Values.SetTodayNow(text); }
+    void SetTomorrowCode(int code) override { Values.SetTomorrowCode(code); }
+    void SetTomorrowLow(const std::string &text) override { Values.SetTomorrowLow(text); }
+    void SetTomorrowHi(const std::string &text) override { Values.SetTomorrowHi(text); }
+    void SetNameNews(const std::string &text) override { Values.SetNameNews(text); }
+    void SetRssLine(const std::string &text) override { Values.SetRssLine(text); }
+    void SetNewsLink(const std::string &link) override { Values.SetNewsLink(link); }
+
+    TFeedValues Values;
+    bool Failing = true;
+};
+
+TEST_F(FeedStepTest, ErrorsTheStepDoesNotExpectAreNotHiddenAndTheScheduleGoesOn)
+{
+    TFeedServer feeds(ReadNetTestFile("weather-two-day-f.xml"), "");
+    TFailingTargets targets;
+    WeatherHTTP feed(FApplication, FClient, targets, Settings(feeds.FServer, true, false), [] { return 0; },
+                     TThreadStart::Suspended);
+    EXPECT_THROW(feed.FeedTick(), std::logic_error);
+    EXPECT_EQ(targets.GetRefreshCounter(), 1);
+    EXPECT_FALSE(FClient.GetConnected());
+
+    // The step is not left half begun: the next due refresh runs.
+    targets.Failing = false;
+    targets.SetRefreshCounter(0);
+    feed.FeedTick();
+    EXPECT_EQ(targets.Values.GetTodayCode(), 32);
+    EXPECT_EQ(feeds.FServer.GetRequests().size(), 2u);
 }
 
 TEST(FeedThread, RunsTheStepUntilAskedToEnd)

@@ -537,23 +537,25 @@ TEST_F(HttpClientTest, GetFromAHandlerDuringAGetIsRefused)
     EXPECT_EQ(server.GetRequests().size(), 1u);
 }
 
-TEST_F(HttpClientTest, UrlErrorsArePlainErrorsNotSocketErrors)
+TEST_F(HttpClientTest, UrlErrorsAreUrlAndConversionErrorsNotSocketErrors)
 {
-    auto plainError = [&](const std::string &url) -> std::string {
+    auto errorOf = [&](const std::string &url) -> std::string {
         try {
             FClient.Get(url);
         } catch (const ESockError &error) {
             return std::string("socket error ") + error.what();
-        } catch (const std::exception &error) {
-            return error.what();
+        } catch (const EURLError &error) {
+            return std::string("URL error ") + error.what();
+        } catch (const EConvertError &error) {
+            return std::string("conversion error ") + error.what();
         }
         return "no error";
     };
-    EXPECT_EQ(plainError(""), "Empty URL");
-    EXPECT_EQ(plainError("https://secure.example.com/feed"), "HTTP Secure Socket is not supported");
-    EXPECT_EQ(plainError("HTTPS://secure.example.com/feed"), "HTTP Secure Socket is not supported");
-    EXPECT_EQ(plainError("http://127.0.0.1:80a/"), "'80a' is not a valid integer value");
-    EXPECT_THROW(FClient.Get("http://127.0.0.1:/"), EConvertError);
+    EXPECT_EQ(errorOf(""), "URL error Empty URL");
+    EXPECT_EQ(errorOf("https://secure.example.com/feed"), "URL error HTTP Secure Socket is not supported");
+    EXPECT_EQ(errorOf("HTTPS://secure.example.com/feed"), "URL error HTTP Secure Socket is not supported");
+    EXPECT_EQ(errorOf("http://127.0.0.1:80a/"), "conversion error '80a' is not a valid integer value");
+    EXPECT_EQ(errorOf("http://127.0.0.1:/"), "conversion error '' is not a valid integer value");
 }
 
 TEST_F(HttpClientTest, PortOutsideTheSixteenBitRangeIsRefused)

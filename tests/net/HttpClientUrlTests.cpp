@@ -1,6 +1,7 @@
 // Taking URLs apart and building the request lines, without a network: ports by scheme and host,
 // paths, hosts kept from the previous request, and the exact lines for direct and proxy requests.
 #include "net/HttpClient.h"
+#include "net/SockErrors.h"
 #include "net/TextRoutines.h"
 
 #include "support/FakeApplication.h"
@@ -103,12 +104,12 @@ TEST_F(HttpClientUrlTest, PathIsCutButTheUrlIsNot)
 TEST_F(HttpClientUrlTest, Errors)
 {
     FClient.SetURL("");
-    EXPECT_THROW(FClient.ParseURL(), std::runtime_error);
+    EXPECT_THROW(FClient.ParseURL(), EURLError);
     FClient.SetURL("https://secure.example/");
     try {
         FClient.ParseURL();
         ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error &error) {
+    } catch (const EURLError &error) {
         EXPECT_STREQ(error.what(), "HTTP Secure Socket is not supported");
     }
     FClient.SetURL("http://feeds.example:http/");
