@@ -34,20 +34,19 @@ WeatherHTTP::~WeatherHTTP()
 
 void WeatherHTTP::Start()
 {
-    if (FThread.joinable() || FTerminated)
+    if (FThread.joinable() || GetTerminated())
         return;
     FThread = std::thread([this] { Execute(); });
 }
 
 void WeatherHTTP::Terminate()
 {
-    FTerminated = true;
-    FClient.Abort();
+    FEnd.request_stop();
 }
 
 void WeatherHTTP::Execute()
 {
-    while (!FTerminated) {
+    while (!GetTerminated()) {
         // A loop that has ended runs no more steps: nothing is left to pace.
         if (!FApplication.Synchronize([this] { FeedTick(); }))
             break;
@@ -59,7 +58,7 @@ void WeatherHTTP::Execute()
 void WeatherHTTP::FeedTick()
 {
     // A step handed over while a download of the previous one waits would nest: it is dropped.
-    if (FTerminated || FInFeedTick)
+    if (GetTerminated() || FInFeedTick)
         return;
     FInFeedTick = true;
     struct TTickGuard {
@@ -68,11 +67,16 @@ void WeatherHTTP::FeedTick()
     } guard{FInFeedTick};
 
     if (FTargets.GetRefreshCounter() == 0) {
+        // The schedule goes on whatever the refreshes' outcome, an error they let through included: a
+        // refresh that failed waits for the next due time instead of being tried at every step.
+        struct TScheduleGuard {
+            IFeedTargets &Targets;
+            ~TScheduleGuard() { Targets.SetRefreshCounter(1); }
+        } schedule{FTargets};
         if (FSettings.ShowWeather)
             RefreshWeatherFeed();
-        if (FSettings.ShowNews && !FTerminated)
+        if (FSettings.ShowNews && !GetTerminated())
             RefreshNewsFeed();
-        FTargets.SetRefreshCounter(1);
     }
     int minute = FMinute();
     int counter = FTargets.GetRefreshCounter();
@@ -102,7 +106,7 @@ void WeatherHTTP::RefreshWeatherFeed()
 {
     try {
         PrepareClient();
-        FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree));
+        FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree), FEnd.get_token());
         TWeatherValues values = ParseWeatherFeed(FClient.GetBody());
         FTargets.SetTodayCode(values.TodayCode);
         FTargets.SetTodayNow(values.TodayNow);
@@ -113,8 +117,10 @@ void WeatherHTTP::RefreshWeatherFeed()
         // Leaves the client ready for the next request.
         FClient.Disconnect();
         FClient.Abort();
-    } catch (...) {
-        // A bad address, port or answer ends this refresh quietly; the schedule goes on.
+    } catch (const EConvertError &) {
+        // A proxy port or a condition code that is no number ends this refresh quietly.
+        FClient.Disconnect();
+    } catch (const EURLError &) {
         FClient.Disconnect();
     }
 }
@@ -123,7 +129,7 @@ void WeatherHTTP::RefreshNewsFeed()
 {
     try {
         PrepareClient();
-        FClient.Get(FSettings.RSS_Url);
+        FClient.Get(FSettings.RSS_Url, FEnd.get_token());
         TNewsValues values = ParseNewsFeed(FClient.GetBody());
         if (values.NameNews)
             FTargets.SetNameNews(*values.NameNews);
@@ -133,7 +139,10 @@ void WeatherHTTP::RefreshNewsFeed()
     } catch (const ESockError &) {
         FClient.Disconnect();
         FClient.Abort();
-    } catch (...) {
+    } catch (const EConvertError &) {
+        FClient.Disconnect();
+    } catch (const EURLError &) {
+        // An empty or https feed address.
         FClient.Disconnect();
     }
 }

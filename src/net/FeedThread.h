@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <thread>
 
 namespace Halcyra::Net {
@@ -39,14 +40,16 @@ public:
 
     // Starts a thread made suspended; does nothing when it runs already.
     void Start();
-    // Asks the thread to end after its current pass, and aborts a download in progress; safe from any
-    // thread and at any time, a feed step included.
+    // Asks the thread to end after its current pass, and ends a download in progress or about to start;
+    // safe from any thread and at any time, a feed step included.
     void Terminate();
-    bool GetTerminated() const { return FTerminated; }
+    bool GetTerminated() const { return FEnd.stop_requested(); }
 
     // One feed step, on the user-interface thread: refreshes when due and counts minute changes.
     void FeedTick();
-    // Download and parse one feed. Any failure ends the refresh and leaves the gadgets as they were.
+    // Download and parse one feed. A network failure (ESockError), a number that is none (EConvertError)
+    // or an address that cannot be requested (EURLError) ends the refresh and leaves the gadgets as they
+    // were; any other error is not the feed's to hide and goes on to the caller.
     void RefreshWeatherFeed();
     void RefreshNewsFeed();
 
@@ -64,7 +67,9 @@ private:
     IFeedTargets &FTargets;
     TFeedSettings FSettings;
     std::function<int()> FMinute;
-    std::atomic<bool> FTerminated = false;
+    // The end request. Every download of the feed carries its token, so an end asked just before a
+    // download starts still ends it, where the client's own abort mark would be cleared by the start.
+    std::stop_source FEnd;
     std::atomic<bool> FFinished = false;
     bool FInFeedTick = false;
     std::thread FThread;

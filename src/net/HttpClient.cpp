@@ -1,5 +1,6 @@
 // GET over HTTP/1.0: the URL is taken apart, the request lines are built in a fixed order, and the
-// response is read to the server's close. Redirects and repeats run again, a bounded number of times.
+// response is read to the server's close or to the length it gave. Redirects and repeats run again, a
+// bounded number of times.
 #include "net/HttpClient.h"
 
 #include "net/SockErrors.h"
@@ -8,8 +9,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <stdexcept>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace Halcyra::Net {
 namespace {
@@ -27,15 +29,79 @@ std::string UpperCase(std::string_view text)
 }
 
 // Position of the n-th (1-based) "/" in text, or npos.
-std::size_t NthSlash(const std::string &text, int n)
+std::size_t NthSlash(std::string_view text, int n)
 {
-    std::size_t at = std::string::npos;
+    std::size_t at = std::string_view::npos;
     for (int i = 0; i < n; ++i) {
-        at = text.find('/', at == std::string::npos ? 0 : at + 1);
-        if (at == std::string::npos)
+        at = text.find('/', at == std::string_view::npos ? 0 : at + 1);
+        if (at == std::string_view::npos)
             break;
     }
     return at;
+}
+
+// The path a URL names, uncut: from its third "/" when it holds "//", else from its first "/"; empty
+// when there is none.
+std::string_view PathOf(std::string_view url)
+{
+    std::size_t from = NthSlash(url, url.find("//") != std::string_view::npos ? 3 : 1);
+    return from == std::string_view::npos ? std::string_view() : url.substr(from);
+}
+
+// A reference that begins with a scheme (letters, digits, "+", "-", "." after a first letter, then
+// ":") is a whole address.
+bool HasScheme(std::string_view reference)
+{
+    if (reference.empty() || !std::isalpha(static_cast<unsigned char>(reference.front())))
+        return false;
+    for (char c : reference.substr(1)) {
+        if (c == ':')
+            return true;
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return false;
+    }
+    return false;
+}
+
+// The text before the first mark, and the rest from the mark on (empty without a mark).
+std::pair<std::string_view, std::string_view> SplitAt(std::string_view text, char mark)
+{
+    std::size_t at = text.find(mark);
+    if (at == std::string_view::npos)
+        return {text, {}};
+    return {text.substr(0, at), text.substr(at)};
+}
+
+// A path (starting with "/", without query) with its "." and ".." segments taken out; ".." never
+// climbs above the root.
+std::string RemoveDotSegments(std::string_view path)
+{
+    std::vector<std::string_view> kept;
+    bool endsInFolder = false;
+    path.remove_prefix(1);
+    for (;;) {
+        std::size_t slash = path.find('/');
+        std::string_view segment = path.substr(0, slash);
+        bool last = slash == std::string_view::npos;
+        if (segment == "." || segment == "..") {
+            if (segment == ".." && !kept.empty())
+                kept.pop_back();
+            endsInFolder = last;
+        } else {
+            kept.push_back(segment);
+        }
+        if (last)
+            break;
+        path.remove_prefix(slash + 1);
+    }
+    std::string result;
+    for (std::string_view segment : kept) {
+        result.push_back('/');
+        result.append(segment);
+    }
+    if (endsInFolder || result.empty())
+        result.push_back('/');
+    return result;
 }
 
 std::string_view WithoutLineEnd(std::string_view line)
@@ -78,6 +144,22 @@ std::string HeaderValue(std::string_view line, std::size_t offset, std::size_t l
     return value;
 }
 
+// The value of a Content-Length line: a decimal number between blanks, or nothing.
+std::optional<std::uint64_t> ContentLengthOf(std::string_view line)
+{
+    constexpr std::size_t NameLength = std::string_view("Content-Length:").size();
+    std::string_view value = WithoutLineEnd(line).substr(NameLength);
+    std::size_t first = value.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    value = value.substr(first, value.find_last_not_of(" \t") + 1 - first);
+    std::uint64_t length = 0;
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length, 10);
+    if (error != std::errc() || end != value.data() + value.size())
+        return std::nullopt;
+    return length;
+}
+
 // "http://" + host, with ":" + port unless it is 80.
 std::string ServerURL(const std::string &host, int port)
 {
@@ -97,18 +179,22 @@ THttpClient::THttpClient(Platform::ISocketLayer &sockets, Platform::IApplication
 {
 }
 
-void THttpClient::Get(const std::string &url)
+void THttpClient::Get(const std::string &url, std::stop_token stop)
 {
     // A handler that runs while a request waits must not start another one on the same client.
     if (FBusy)
         throw ESockError(std::string(SockText::AlreadyConnected));
     FBusy = true;
-    struct TBusyGuard {
-        bool &Busy;
-        ~TBusyGuard() { Busy = false; }
-    } guard{FBusy};
+    struct TRequestGuard {
+        THttpClient &Client;
+        ~TRequestGuard()
+        {
+            Client.EndRequest();
+            Client.FBusy = false;
+        }
+    } guard{*this};
 
-    ResetAbort();
+    BeginRequest(std::move(stop));
     FCommand = TCmdType::Get;
     FURL = url;
     HTTPConnect();
@@ -117,7 +203,7 @@ void THttpClient::Get(const std::string &url)
 void THttpClient::ParseURL()
 {
     if (FURL.empty())
-        throw std::runtime_error(std::string(SockText::EmptyURL));
+        throw EURLError(std::string(SockText::EmptyURL));
     if (FPort == 0)
         FPort = 80;
 
@@ -126,12 +212,7 @@ void THttpClient::ParseURL()
     std::size_t second = NthSlash(FURL, 2);
     std::size_t third = NthSlash(FURL, 3);
 
-    if (hasDoubleSlash)
-        FPath = third == std::string::npos ? std::string() : FURL.substr(third);
-    else if (first != std::string::npos)
-        FPath = FURL.substr(first);
-    else
-        FPath.clear();
+    FPath = PathOf(FURL);
     if (FPath.size() > MaxPathLength)
         FPath.resize(MaxPathLength);
 
@@ -143,7 +224,7 @@ void THttpClient::ParseURL()
         else if (scheme == "FTP")
             FPort = 21;
         else if (scheme == "HTTPS")
-            throw std::runtime_error(std::string(SockText::SecureNotSupported));
+            throw EURLError(std::string(SockText::SecureNotSupported));
         else
             FPort = 80;
     }
@@ -206,6 +287,10 @@ void THttpClient::RemoveHeader()
     FHeader.clear();
     FLocation.clear();
     FSetCookie.clear();
+    FContentLength.reset();
+    // Lengths that disagree, or one that is no number, leave the body to end with the connection.
+    bool lengthSeen = false;
+    bool lengthUnusable = false;
 
     std::string line;
     bool more = ReadLine(line);
@@ -225,8 +310,16 @@ void THttpClient::RemoveHeader()
             FSetCookie = HeaderValue(line, 12, MaxHeaderValueLength);
         else if (upperName == "LOCATION:")
             FLocation = HeaderValue(line, 10, MaxHeaderValueLength);
-        // Content-Length does not limit the body: the body is read until the server closes.
+        else if (upperName == "CONTENT-LENGTH:") {
+            std::optional<std::uint64_t> length = ContentLengthOf(line);
+            if (!length || (lengthSeen && length != FContentLength))
+                lengthUnusable = true;
+            FContentLength = length;
+            lengthSeen = true;
+        }
     }
+    if (lengthUnusable)
+        FContentLength.reset();
 }
 
 void THttpClient::Fire(const THttpNotify &handler)
@@ -248,11 +341,9 @@ void THttpClient::HTTPConnect()
             SendHTTP();
             FStatus = 0;
             RemoveHeader();
-            CaptureString(FBody, MaxBodySize);
+            CaptureString(FBody, MaxBodySize, FContentLength);
             if (FStatus <= 298)
                 Fire(FOnSuccess);
-            else if (FStatus >= 300 && FStatus <= 302)
-                FURL = FLocation;
             else if (FStatus >= 400)
                 Fire(FOnFailure);
         } catch (...) {
@@ -261,23 +352,55 @@ void THttpClient::HTTPConnect()
         }
         Disconnect();
 
-        if (FStatus >= 300 && FStatus <= 398) {
-            if (!FSetCookie.empty())
-                FHeaderInfo.Cookie = FSetCookie;
-            // A location without any "/" names a page at the root of this server.
-            if (FURL.find('/') == std::string::npos) {
-                FURL = ServerURL(FHost, FPort) + "/" + FURL;
-            } else if (FStatus <= 302 && FURL.front() == '/' && FURL.compare(0, 2, "//") != 0) {
-                // A location given as a path stays on this server; written out in full, a proxy can
-                // forward it too.
-                FURL = ServerURL(FHost, FPort) + FURL;
-            }
-        }
+        if (FStatus >= 300 && FStatus <= 398 && !FSetCookie.empty())
+            FHeaderInfo.Cookie = FSetCookie;
+        // The location is taken against the address just requested and written out in full, so that a
+        // proxy can forward it too.
+        if (FStatus >= 300 && FStatus <= 302)
+            FURL = ResolveLocation(ServerURL(FHost, FPort) + std::string(PathOf(FURL)), FLocation);
         // A server that keeps redirecting or asking for a repeat gets a bounded number of requests;
         // then the last body stands.
         if (FStatus < 299 || FStatus > 399 || request >= MaxRequestsPerGet)
             break;
     }
+}
+
+std::string ResolveLocation(std::string_view base, std::string_view location)
+{
+    std::size_t first = location.find_first_not_of(" \t");
+    location = first == std::string_view::npos
+                   ? std::string_view()
+                   : location.substr(first, location.find_last_not_of(" \t") + 1 - first);
+    if (HasScheme(location))
+        return std::string(location);
+    if (location.starts_with("//"))
+        return "http:" + std::string(location);
+
+    std::size_t pathStart = NthSlash(base, 3);
+    std::string result(base.substr(0, pathStart));
+    std::string_view basePath = pathStart == std::string_view::npos ? "/" : base.substr(pathStart);
+    if (location.empty())
+        return result + "/";
+
+    // A fragment names a place inside a page and is never requested.
+    auto [refPath, refQuery] = SplitAt(SplitAt(location, '#').first, '?');
+    auto [basePathOnly, baseQuery] = SplitAt(basePath, '?');
+    basePath = basePathOnly;
+
+    if (refPath.empty()) {
+        result.append(basePath);
+        result.append(refQuery.empty() ? baseQuery : refQuery);
+        return result;
+    }
+    if (refPath.front() == '/') {
+        result.append(RemoveDotSegments(refPath));
+    } else {
+        std::string merged(basePath.substr(0, basePath.rfind('/') + 1));
+        merged.append(refPath);
+        result.append(RemoveDotSegments(merged));
+    }
+    result.append(refQuery);
+    return result;
 }
 
 } // namespace Halcyra::Net

@@ -6,8 +6,12 @@
 #include "net/SockCore.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace Halcyra::Net {
 
@@ -38,10 +42,11 @@ public:
     THttpClient(Platform::ISocketLayer &sockets, Platform::IApplication &application);
 
     // Requests url and returns when the response has been read; Body then holds its body whatever the
-    // status. Raises "Empty URL", "HTTP Secure Socket is not supported", a number-conversion error for
-    // a port that is not a number, ESockError for network failures and EAbortError for waits that
-    // were aborted or ran out of time; the socket is closed whenever it raises.
-    void Get(const std::string &url);
+    // status. Raises EURLError "Empty URL" or "HTTP Secure Socket is not supported", EConvertError for
+    // a port that is not a number, ESockError for network failures and EAbortError for waits that were
+    // aborted or ran out of time; the socket is closed whenever it raises. A stop requested on stop,
+    // from any thread and even before the request began, ends it at its next look at the socket.
+    void Get(const std::string &url, std::stop_token stop = {});
 
     // Server port; 0 is taken as 80, and the URL's scheme and port set it again.
     int GetPort() const { return FPort; }
@@ -99,8 +104,17 @@ private:
     int FStatus = 0;
     std::string FLocation;
     std::string FSetCookie;
+    // The body's length when the answer gave one that can be used.
+    std::optional<std::uint64_t> FContentLength;
     TExStringList FRequest;
     bool FBusy = false;
 };
+
+// The address a redirect's Location names, taken against base, the whole address just requested
+// ("http://host[:port]/path?query"). A Location with a scheme stands as written; "//host/path" gains
+// "http:"; "/path" keeps base's server; a relative one ("dir/page.xml", "../x", "?q") is taken from
+// base's folder. "." and ".." segments are taken out and a fragment is dropped. An empty Location names
+// the server's root.
+std::string ResolveLocation(std::string_view base, std::string_view location);
 
 } // namespace Halcyra::Net

@@ -100,11 +100,12 @@ void TSockCore::Abort() noexcept
     FCancelled = true;
 }
 
-void TSockCore::ResetAbort() noexcept
+void TSockCore::BeginRequest(std::stop_token stop) noexcept
 {
     FAborted = false;
     FCancelled = false;
     FTimedOut = false;
+    FStop = std::move(stop);
 }
 
 void TSockCore::StartBudget()
@@ -165,7 +166,7 @@ Platform::TIPv4Address TSockCore::Resolve(const std::string &host)
             throw ESockError(std::string(SockText::NullRemoteAddress));
         if (BudgetSpent())
             throw ESockError(std::string(SockText::HostLookupTimedOut));
-        if (FCancelled)
+        if (Cancelled())
             throw ESockError(std::string(SockText::HostLookupCanceled));
         std::this_thread::sleep_for(LookupPause);
         ProcessMessages();
@@ -176,7 +177,7 @@ void TSockCore::Connect(const std::string &host, int port)
 {
     if (FConnected)
         throw ESockError(std::string(SockText::AlreadyConnected));
-    if (FCancelled)
+    if (Cancelled())
         throw ESockError(std::string(SockText::HostLookupCanceled));
     Platform::TIPv4Address address = Resolve(host);
     // A port outside the 16-bit range names no service; Windows Sockets refuses port 0 the same way.
@@ -191,7 +192,7 @@ void TSockCore::Connect(const std::string &host, int port)
     while (result != 0) {
         if (BudgetSpent())
             throw ESockError(std::string(SockText::ConnectionTimedOut));
-        if (FCancelled)
+        if (Cancelled())
             throw ESockError(std::string(SockText::ConnectionCanceled));
         bool ready = false;
         int error = FSocket->Wait(Platform::TSocketWait::Writable, PollSliceMs, ready);
@@ -214,7 +215,7 @@ void TSockCore::SendText(std::string_view text)
         RaiseSocketError(NotConnected);
     StartBudget();
     while (!text.empty()) {
-        if (FAborted || BudgetSpent())
+        if (Aborted() || BudgetSpent())
             throw EAbortError(std::string(SockText::SendAborted));
         // Outgoing text passes through the receive buffer's size, one piece per send call.
         std::size_t piece = std::min(text.size(), ReceiveBufferSize);
@@ -241,7 +242,7 @@ bool TSockCore::ReadLine(std::string &line)
         RaiseSocketError(NotConnected);
     StartBudget();
     for (;;) {
-        if (FAborted || BudgetSpent())
+        if (Aborted() || BudgetSpent())
             throw EAbortError(std::string(SockText::ReadlnAborted));
         std::size_t room = ReceiveBufferSize - line.size();
         if (room == 0)
@@ -277,17 +278,23 @@ bool TSockCore::ReadLine(std::string &line)
     }
 }
 
-void TSockCore::CaptureString(std::string &body, std::size_t limit)
+void TSockCore::CaptureString(std::string &body, std::size_t limit, std::optional<std::uint64_t> length)
 {
     body.clear();
     if (!FSocket)
         RaiseSocketError(NotConnected);
     StartBudget();
     for (;;) {
-        if (FAborted || BudgetSpent())
+        if (length && body.size() >= *length)
+            return;
+        if (Aborted() || BudgetSpent())
             throw EAbortError(std::string(SockText::CaptureAborted));
+        // Bytes after the given length are not this answer's: they are left unread.
+        std::size_t room = FBuffer.size();
+        if (length)
+            room = static_cast<std::size_t>(std::min<std::uint64_t>(room, *length - body.size()));
         std::size_t received = 0;
-        int error = FSocket->Receive(FBuffer.data(), FBuffer.size(), received);
+        int error = FSocket->Receive(FBuffer.data(), room, received);
         if (error == 0 && received == 0)
             return;
         if (error == NotConnected)

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +34,8 @@ public:
     // Closes the connection, if any; the next request opens a fresh socket.
     void Disconnect() noexcept;
     // Makes any wait in progress end with its error; safe from any thread. The next request starts with
-    // the marks cleared.
+    // the marks cleared, so an Abort that comes just before a request is lost: a caller that must stop
+    // for good hands its requests a stop token instead.
     void Abort() noexcept;
 
     // Milliseconds each wait may last: a lookup, a connect, one header line, one send, and the longest
@@ -43,8 +46,12 @@ public:
     bool GetConnected() const { return FConnected; }
 
 protected:
-    // Clears the aborted, cancelled and timed-out marks; called when a request starts.
-    void ResetAbort() noexcept;
+    // Called when a request starts: clears the aborted, cancelled and timed-out marks and takes the
+    // request's stop token. A stop requested on the token, before or during the request, ends every wait
+    // as Abort does, and nothing clears it.
+    void BeginRequest(std::stop_token stop) noexcept;
+    // Called when a request ends: lets go of its stop token.
+    void EndRequest() noexcept { FStop = {}; }
     // Resolves host (a dotted address is taken as it is) and connects to it.
     void Connect(const std::string &host, int port);
     // Sends all of text.
@@ -52,8 +59,10 @@ protected:
     // Reads one line up to and including its LF into line. False when the connection ended first; line
     // then holds what came before the end. A line longer than the receive buffer aborts the wait.
     bool ReadLine(std::string &line);
-    // Reads until the peer closes: body gets every byte. More than limit bytes abort the wait.
-    void CaptureString(std::string &body, std::size_t limit);
+    // Reads until the peer closes, or, when the answer gave its length, until that many bytes have come
+    // (a proxy may keep the connection open after them): body gets the bytes. More than limit bytes
+    // abort the wait.
+    void CaptureString(std::string &body, std::size_t limit, std::optional<std::uint64_t> length);
 
 private:
     using TClock = std::chrono::steady_clock;
@@ -62,6 +71,10 @@ private:
     void StartBudget();
     // True once the budget has run out; marks the client timed out and aborted then.
     bool BudgetSpent();
+    // True once the client was aborted or its request's stop was requested; Cancelled likewise for the
+    // cancelled mark that the lookup and the connect look at.
+    bool Aborted() const noexcept { return FAborted || FStop.stop_requested(); }
+    bool Cancelled() const noexcept { return FCancelled || FStop.stop_requested(); }
     // Lets the application handle its pending messages between two looks at the socket.
     void ProcessMessages();
     void CreateSocket();
@@ -80,6 +93,8 @@ private:
     std::atomic<bool> FAborted = false;
     std::atomic<bool> FCancelled = false;
     std::atomic<bool> FTimedOut = false;
+    // The running request's stop token; empty (never stopping) between requests.
+    std::stop_token FStop;
     int FTimeOut = 0;
     TClock::time_point FDeadline;
     std::vector<char> FBuffer;

@@ -20,6 +20,13 @@ public:
     using ESockError::ESockError;
 };
 
+// An address the client cannot request: an empty one, or one of the https scheme. Not a network
+// failure, so not an ESockError.
+class EURLError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The fixed texts of the client's failures.
 namespace SockText {
 inline constexpr std::string_view EmptyURL = "Empty URL";

@@ -52,10 +52,20 @@ void TUiWorkQueue::RunPending()
         FPending.pop_front();
         item->Taken = true;
         guard.unlock();
+        // Work that raises is done all the same: its poster goes on, and the error goes on to whoever
+        // handles this thread's messages.
+        struct TDoneGuard {
+            TUiWorkQueue &Queue;
+            std::unique_lock<std::mutex> &Guard;
+            TItem &Item;
+            ~TDoneGuard()
+            {
+                Guard.lock();
+                Item.Done = true;
+                Queue.FFinished.notify_all();
+            }
+        } done{*this, guard, *item};
         (*item->Work)();
-        guard.lock();
-        item->Done = true;
-        FFinished.notify_all();
     }
 }
 

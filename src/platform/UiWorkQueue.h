@@ -22,7 +22,8 @@ public:
     // Runs work on the UI thread: at once when called there, otherwise queued, waiting until it ran.
     // False without running it when the queue is closed (the loop has ended) before it ran.
     bool RunOnUiThread(const std::function<void()> &work);
-    // Runs everything queued; called on the UI thread.
+    // Runs everything queued; called on the UI thread. Work that raises counts as run (its poster goes
+    // on); the error goes on to the caller, and what is still queued waits for the next call.
     void RunPending();
     // Refuses further work and releases every waiting thread; work not yet run is dropped.
     void Close();

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 namespace Halcyra::Net {
@@ -355,6 +356,114 @@ TEST_F(FeedStepTest, EndRequestedDuringADownloadAbortsItAndSkipsTheNews)
     FValues.SetRefreshCounter(0);
     feed->FeedTick();
     EXPECT_EQ(FValues.GetRefreshCounter(), 0);
+}
+
+TEST_F(FeedStepTest, EndAskedAtAnyMomentEndsTheDownloadAtOnce)
+{
+    enum class TWhen { JustBeforeTheDownload, FromAnotherThreadDuringIt, FromAHandlerDuringIt };
+    enum class TFeed { Weather, News };
+    struct TCase {
+        const char *Name;
+        TWhen When;
+        TFeed Feed;
+    };
+    for (TCase moment : {
+             TCase{"just before the weather download", TWhen::JustBeforeTheDownload, TFeed::Weather},
+             TCase{"just before the news download", TWhen::JustBeforeTheDownload, TFeed::News},
+             TCase{"from another thread during the weather download", TWhen::FromAnotherThreadDuringIt, TFeed::Weather},
+             TCase{"from a handler during the news download", TWhen::FromAHandlerDuringIt, TFeed::News},
+         }) {
+        // Answers the first bytes of a feed, then keeps the connection open and silent for longer than
+        // the download's 5 s budget.
+        std::atomic<bool> answering = false;
+        TLoopbackServer slow([&](TLoopbackConnection &connection, const std::string &) {
+            connection.Send(Ok("<?xml "));
+            answering = true;
+            connection.Pause(20000);
+        });
+        auto feed = MakeFeed(Settings(slow, moment.Feed == TFeed::Weather, moment.Feed == TFeed::News));
+        std::thread other;
+        if (moment.When == TWhen::JustBeforeTheDownload)
+            feed->Terminate();
+        if (moment.When == TWhen::FromAnotherThreadDuringIt) {
+            other = std::thread([&] {
+                auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (!answering && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                feed->Terminate();
+            });
+        }
+        FApplication.ProcessMessagesCount = 0;
+        FApplication.OnProcessMessages = [&] {
+            if (moment.When == TWhen::FromAHandlerDuringIt && answering)
+                feed->Terminate();
+        };
+
+        auto started = std::chrono::steady_clock::now();
+        if (moment.Feed == TFeed::Weather)
+            feed->RefreshWeatherFeed();
+        else
+            feed->RefreshNewsFeed();
+        auto elapsed = std::chrono::steady_clock::now() - started;
+        if (other.joinable())
+            other.join();
+        FApplication.OnProcessMessages = nullptr;
+
+        if (moment.When == TWhen::JustBeforeTheDownload) {
+            EXPECT_TRUE(slow.GetRequests().empty()) << moment.Name;
+        }
+        EXPECT_LT(elapsed, std::chrono::milliseconds(WeatherHTTP::FeedTimeOut))
+            << moment.Name << ": the download ran into its 5 s budget instead of ending";
+        ExpectWeatherUntouched(FValues);
+        EXPECT_EQ(FValues.GetRssLine(), "*** Not Available Now ***");
+        EXPECT_FALSE(FClient.GetConnected());
+    }
+
+    // The end belongs to the feed's downloads, not to the client: its next request goes through.
+    TFeedServer feeds(ReadNetTestFile("weather-two-day-f.xml"), "");
+    FClient.Get("http://" + feeds.FServer.GetAuthority() + "/forecastrss?p=USOR0338&u=f");
+    EXPECT_EQ(FClient.GetStatus(), 200);
+}
+
+// Feed targets whose weather code cannot be stored: an error the feed step does not expect.
+class TFailingTargets final : public IFeedTargets {
+public:
+    int GetRefreshCounter() const override { return Values.GetRefreshCounter(); }
+    void SetRefreshCounter(int counter) override { Values.SetRefreshCounter(counter); }
+    void SetTodayCode(int code) override
+    {
+        if (Failing)
+            throw std::logic_error("no place for the code");
+        Values.SetTodayCode(code);
+    }
+    void SetTodayNow(const std::string &text) override { Values.SetTodayNow(text); }
+    void SetTomorrowCode(int code) override { Values.SetTomorrowCode(code); }
+    void SetTomorrowLow(const std::string &text) override { Values.SetTomorrowLow(text); }
+    void SetTomorrowHi(const std::string &text) override { Values.SetTomorrowHi(text); }
+    void SetNameNews(const std::string &text) override { Values.SetNameNews(text); }
+    void SetRssLine(const std::string &text) override { Values.SetRssLine(text); }
+    void SetNewsLink(const std::string &link) override { Values.SetNewsLink(link); }
+
+    TFeedValues Values;
+    bool Failing = true;
+};
+
+TEST_F(FeedStepTest, ErrorsTheStepDoesNotExpectAreNotHiddenAndTheScheduleGoesOn)
+{
+    TFeedServer feeds(ReadNetTestFile("weather-two-day-f.xml"), "");
+    TFailingTargets targets;
+    WeatherHTTP feed(FApplication, FClient, targets, Settings(feeds.FServer, true, false), [] { return 0; },
+                     TThreadStart::Suspended);
+    EXPECT_THROW(feed.FeedTick(), std::logic_error);
+    EXPECT_EQ(targets.GetRefreshCounter(), 1);
+    EXPECT_FALSE(FClient.GetConnected());
+
+    // The step is not left half begun: the next due refresh runs.
+    targets.Failing = false;
+    targets.SetRefreshCounter(0);
+    feed.FeedTick();
+    EXPECT_EQ(targets.Values.GetTodayCode(), 32);
+    EXPECT_EQ(feeds.FServer.GetRequests().size(), 2u);
 }
 
 TEST(FeedThread, RunsTheStepUntilAskedToEnd)

@@ -184,18 +184,34 @@ TEST_F(HttpClientTest, RedirectToAPathStaysOnTheServer)
     EXPECT_EQ(FClient.GetBody(), "new");
 }
 
-TEST_F(HttpClientTest, RedirectToABareNameAsksForItAtTheRootOfTheServer)
+TEST_F(HttpClientTest, RelativeRedirectIsTakenFromTheCurrentAddress)
 {
-    TLoopbackServer server([](TLoopbackConnection &connection, const std::string &request) {
-        if (request.rfind("GET /dir/old ", 0) == 0)
-            connection.Send(TLoopbackServer::Response(302, "Found", "Location: page.xml\r\n", ""));
-        else
-            connection.Send(Ok("page"));
-    });
-    FClient.Get("http://" + server.GetAuthority() + "/dir/old");
-    ASSERT_EQ(server.GetRequests().size(), 2u);
-    EXPECT_EQ(server.GetRequests()[1].substr(0, 24), "GET /page.xml HTTP/1.0\r\n");
-    EXPECT_EQ(FClient.GetBody(), "page");
+    struct TCase {
+        const char *Location;
+        const char *Requested;
+    };
+    for (TCase redirect : {
+             TCase{"dir/page.xml", "/a/b/dir/page.xml"},
+             TCase{"page.xml", "/a/b/page.xml"},
+             TCase{"../x", "/a/x"},
+             TCase{"/abs/path", "/abs/path"},
+             TCase{"?next=2", "/a/b/old?next=2"},
+         }) {
+        std::string location = std::string("Location: ") + redirect.Location + "\r\n";
+        TLoopbackServer server([&](TLoopbackConnection &connection, const std::string &request) {
+            if (request.rfind("GET /a/b/old ", 0) == 0)
+                connection.Send(TLoopbackServer::Response(302, "Found", location, ""));
+            else
+                connection.Send(Ok("moved"));
+        });
+        FClient.Get("http://" + server.GetAuthority() + "/a/b/old");
+        ASSERT_EQ(server.GetRequests().size(), 2u) << redirect.Location;
+        EXPECT_EQ(server.GetRequests()[1].substr(0, server.GetRequests()[1].find("\r\n")),
+                  std::string("GET ") + redirect.Requested + " HTTP/1.0")
+            << redirect.Location;
+        EXPECT_EQ(FClient.GetURL(), "http://" + server.GetAuthority() + redirect.Requested);
+        EXPECT_EQ(FClient.GetBody(), "moved");
+    }
 }
 
 TEST_F(HttpClientTest, EndlessRedirectsStopAfterTenRequests)
@@ -256,11 +272,58 @@ TEST_F(HttpClientTest, HeaderWithBareLineFeedsAndAStatusWithoutReason)
     EXPECT_EQ(FClient.GetBody(), "line one\nline two");
 }
 
-TEST_F(HttpClientTest, ContentLengthDoesNotLimitTheBody)
+TEST_F(HttpClientTest, ContentLengthEndsTheBodyOfAConnectionKeptOpen)
 {
-    TLoopbackServer server(Answer(TLoopbackServer::Response(200, "OK", "Content-Length: 3\r\n", "all of it")));
-    FClient.Get("http://" + server.GetAuthority() + "/");
-    EXPECT_EQ(FClient.GetBody(), "all of it");
+    // Each server keeps the connection open long after the budget: only the length can end the body.
+    struct TCase {
+        const char *Name;
+        bool ThroughProxy;
+        const char *Answer;
+        const char *Body;
+    };
+    for (TCase answer : {
+             TCase{"direct", false, "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nall of it", "all of it"},
+             TCase{"proxy keeping the connection alive", true,
+                   "HTTP/1.1 200 OK\r\nProxy-Connection: keep-alive\r\nContent-length:  5 \r\n\r\nfeed.", "feed."},
+             TCase{"empty body", true, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
+             TCase{"bytes after the length", false, "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nall of it", "all"},
+             TCase{"the same length twice", false,
+                   "HTTP/1.0 200 OK\r\nContent-Length: 2\r\nContent-Length: 2\r\n\r\nok", "ok"},
+         }) {
+        TLoopbackServer server([&](TLoopbackConnection &connection, const std::string &) {
+            connection.Send(answer.Answer);
+            connection.Pause(20000);
+        });
+        FClient.SetTimeOut(5000);
+        if (answer.ThroughProxy) {
+            FClient.SetProxy("127.0.0.1");
+            FClient.SetProxyPort(server.GetPort());
+        } else {
+            FClient.SetProxy("");
+        }
+        // Through the proxy the feed's own host is never looked up.
+        std::string host = answer.ThroughProxy ? "feeds.example" : server.GetAuthority();
+        EXPECT_NO_THROW(FClient.Get("http://" + host + "/rss.xml")) << answer.Name;
+        EXPECT_EQ(FClient.GetBody(), answer.Body) << answer.Name;
+        EXPECT_FALSE(FClient.GetConnected());
+    }
+}
+
+TEST_F(HttpClientTest, UnusableContentLengthLeavesTheBodyToTheClose)
+{
+    // Lengths that are no number or disagree, and one longer than what comes before the close.
+    for (const char *lengths : {
+             "Content-Length: many\r\n",
+             "Content-Length: -4\r\n",
+             "Content-Length:\r\n",
+             "Content-Length: 99999999999999999999999\r\n",
+             "Content-Length: 3\r\nContent-Length: 4\r\n",
+             "Content-Length: 1000000\r\n",
+         }) {
+        TLoopbackServer server(Answer(TLoopbackServer::Response(200, "OK", lengths, "whole body")));
+        FClient.Get("http://" + server.GetAuthority() + "/");
+        EXPECT_EQ(FClient.GetBody(), "whole body") << lengths;
+    }
 }
 
 TEST_F(HttpClientTest, BodyArrivingInPiecesIsJoined)
@@ -474,23 +537,25 @@ TEST_F(HttpClientTest, GetFromAHandlerDuringAGetIsRefused)
     EXPECT_EQ(server.GetRequests().size(), 1u);
 }
 
-TEST_F(HttpClientTest, UrlErrorsArePlainErrorsNotSocketErrors)
+TEST_F(HttpClientTest, UrlErrorsAreUrlAndConversionErrorsNotSocketErrors)
 {
-    auto plainError = [&](const std::string &url) -> std::string {
+    auto errorOf = [&](const std::string &url) -> std::string {
         try {
             FClient.Get(url);
         } catch (const ESockError &error) {
             return std::string("socket error ") + error.what();
-        } catch (const std::exception &error) {
-            return error.what();
+        } catch (const EURLError &error) {
+            return std::string("URL error ") + error.what();
+        } catch (const EConvertError &error) {
+            return std::string("conversion error ") + error.what();
         }
         return "no error";
     };
-    EXPECT_EQ(plainError(""), "Empty URL");
-    EXPECT_EQ(plainError("https://secure.example.com/feed"), "HTTP Secure Socket is not supported");
-    EXPECT_EQ(plainError("HTTPS://secure.example.com/feed"), "HTTP Secure Socket is not supported");
-    EXPECT_EQ(plainError("http://127.0.0.1:80a/"), "'80a' is not a valid integer value");
-    EXPECT_THROW(FClient.Get("http://127.0.0.1:/"), EConvertError);
+    EXPECT_EQ(errorOf(""), "URL error Empty URL");
+    EXPECT_EQ(errorOf("https://secure.example.com/feed"), "URL error HTTP Secure Socket is not supported");
+    EXPECT_EQ(errorOf("HTTPS://secure.example.com/feed"), "URL error HTTP Secure Socket is not supported");
+    EXPECT_EQ(errorOf("http://127.0.0.1:80a/"), "conversion error '80a' is not a valid integer value");
+    EXPECT_EQ(errorOf("http://127.0.0.1:/"), "conversion error '' is not a valid integer value");
 }
 
 TEST_F(HttpClientTest, PortOutsideTheSixteenBitRangeIsRefused)

@@ -1,6 +1,7 @@
 // Taking URLs apart and building the request lines, without a network: ports by scheme and host,
 // paths, hosts kept from the previous request, and the exact lines for direct and proxy requests.
 #include "net/HttpClient.h"
+#include "net/SockErrors.h"
 #include "net/TextRoutines.h"
 
 #include "support/FakeApplication.h"
@@ -103,16 +104,49 @@ TEST_F(HttpClientUrlTest, PathIsCutButTheUrlIsNot)
 TEST_F(HttpClientUrlTest, Errors)
 {
     FClient.SetURL("");
-    EXPECT_THROW(FClient.ParseURL(), std::runtime_error);
+    EXPECT_THROW(FClient.ParseURL(), EURLError);
     FClient.SetURL("https://secure.example/");
     try {
         FClient.ParseURL();
         ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error &error) {
+    } catch (const EURLError &error) {
         EXPECT_STREQ(error.what(), "HTTP Secure Socket is not supported");
     }
     FClient.SetURL("http://feeds.example:http/");
     EXPECT_THROW(FClient.ParseURL(), EConvertError);
+}
+
+TEST(ResolveLocation, TakesTheLocationAgainstTheAddressJustRequested)
+{
+    const std::string base = "http://feeds.example:8080/a/b/c?q=1";
+    struct TCase {
+        const char *Location;
+        const char *Resolved;
+    };
+    for (TCase location : {
+             TCase{"dir/page.xml", "http://feeds.example:8080/a/b/dir/page.xml"},
+             TCase{"page.xml", "http://feeds.example:8080/a/b/page.xml"},
+             TCase{"./page.xml", "http://feeds.example:8080/a/b/page.xml"},
+             TCase{"../x", "http://feeds.example:8080/a/x"},
+             TCase{"..", "http://feeds.example:8080/a/"},
+             TCase{"./", "http://feeds.example:8080/a/b/"},
+             TCase{"../../../../x", "http://feeds.example:8080/x"},
+             TCase{"/abs/path", "http://feeds.example:8080/abs/path"},
+             TCase{"/abs/./p/../path/", "http://feeds.example:8080/abs/path/"},
+             TCase{"?p=2", "http://feeds.example:8080/a/b/c?p=2"},
+             TCase{"d/e?f=../g", "http://feeds.example:8080/a/b/d/e?f=../g"},
+             TCase{"#top", "http://feeds.example:8080/a/b/c?q=1"},
+             TCase{"x.xml#part", "http://feeds.example:8080/a/b/x.xml"},
+             TCase{"  dir/page.xml \t", "http://feeds.example:8080/a/b/dir/page.xml"},
+             TCase{"", "http://feeds.example:8080/"},
+             TCase{"//other.example/feed", "http://other.example/feed"},
+             TCase{"http://other.example:81/feed", "http://other.example:81/feed"},
+             TCase{"HTTPS://secure.example/", "HTTPS://secure.example/"},
+         }) {
+        EXPECT_EQ(ResolveLocation(base, location.Location), location.Resolved) << location.Location;
+    }
+    EXPECT_EQ(ResolveLocation("http://feeds.example", "x.xml"), "http://feeds.example/x.xml");
+    EXPECT_EQ(ResolveLocation("http://feeds.example/", "../x.xml"), "http://feeds.example/x.xml");
 }
 
 TEST_F(HttpClientUrlTest, DirectRequestLines)

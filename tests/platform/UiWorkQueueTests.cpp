@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
+#include <thread>
 
 namespace Halcyra::Platform {
 namespace {
@@ -67,6 +69,19 @@ TEST(UiWorkQueue, ClosingReleasesAWaitingThreadWithoutRunningItsWork)
     std::thread late([&] { result = queue.RunOnUiThread([&] { ran = true; }) ? 1 : 0; });
     late.join();
     EXPECT_EQ(result, 0) << "a closed queue refuses new work";
+}
+
+TEST(UiWorkQueue, WorkThatRaisesReleasesItsPosterAndTheErrorReachesTheUiThread)
+{
+    std::atomic<bool> posted = false;
+    TUiWorkQueue queue([&] { posted = true; });
+    std::atomic<int> result = -1;
+    std::thread poster([&] { result = queue.RunOnUiThread([] { throw std::runtime_error("work failed"); }) ? 1 : 0; });
+    while (!posted)
+        std::this_thread::yield();
+    EXPECT_THROW(queue.RunPending(), std::runtime_error);
+    poster.join();
+    EXPECT_EQ(result, 1);
 }
 
 } // namespace
