@@ -4,6 +4,21 @@
 #   halcyra_resource(NAME TYPE FILE)  registers one resource; TYPE is BITMAP, RCDATA or any name.
 #   halcyra_add_resources()           makes the object library halcyra_resources from them.
 
+# A file path as a quoted string of a resource script or an assembly file. windres (after the C
+# preprocessor, which passes them through) and the GNU assembler both read \\ and \" as escapes, so
+# backslashes and double quotes are escaped; a space needs nothing inside the quotes.
+function(halcyra_quoted_path out path)
+  string(REPLACE "\\" "\\\\" escaped "${path}")
+  string(REPLACE "\"" "\\\"" escaped "${escaped}")
+  set(${out} "\"${escaped}\"" PARENT_SCOPE)
+endfunction()
+
+# One statement of the resource script: the resource's name, its type and its file.
+function(halcyra_rc_statement out name type file)
+  halcyra_quoted_path(quoted "${file}")
+  set(${out} "${name} ${type} ${quoted}\n" PARENT_SCOPE)
+endfunction()
+
 function(halcyra_resource name type file)
   get_filename_component(path "${file}" ABSOLUTE)
   set_property(GLOBAL APPEND PROPERTY HALCYRA_RESOURCE_NAMES "${name}")
@@ -24,7 +39,8 @@ function(halcyra_add_resources)
       list(GET names ${count} name)
       list(GET types ${count} type)
       list(GET files ${count} file)
-      string(APPEND script "${name} ${type} \"${file}\"\n")
+      halcyra_rc_statement(statement "${name}" "${type}" "${file}")
+      string(APPEND script "${statement}")
       math(EXPR count "${count} + 1")
     endwhile()
     file(WRITE "${out}/Resources.rc.in" "${script}")
@@ -44,7 +60,8 @@ function(halcyra_add_resources)
       if(type STREQUAL "BITMAP")
         set(skip ", 14")
       endif()
-      string(APPEND asm "\t.balign 16\n\t.global halcyra_resource_${count}\nhalcyra_resource_${count}:\n\t.incbin \"${file}\"${skip}\n\t.global halcyra_resource_${count}_end\nhalcyra_resource_${count}_end:\n\t.byte 0\n")
+      halcyra_quoted_path(quoted "${file}")
+      string(APPEND asm "\t.balign 16\n\t.global halcyra_resource_${count}\nhalcyra_resource_${count}:\n\t.incbin ${quoted}${skip}\n\t.global halcyra_resource_${count}_end\nhalcyra_resource_${count}_end:\n\t.byte 0\n")
       string(APPEND table "extern \"C\" const unsigned char halcyra_resource_${count}[], halcyra_resource_${count}_end[];\n")
       string(APPEND entries "    {\"${type}\", \"${name}\", halcyra_resource_${count}, halcyra_resource_${count}_end},\n")
       math(EXPR count "${count} + 1")

@@ -155,15 +155,29 @@ Platform::TIPv4Address TSockCore::Resolve(const std::string &host)
     if (!IsHostName(host))
         throw ESockError(std::string(SockText::NullRemoteAddress));
 
-    std::unique_ptr<Platform::IHostLookup> lookup = FSockets.BeginLookup(host);
+    using TState = Platform::IHostLookup::TState;
+    // A lookup left by an earlier request that gave up on it is adopted while it runs for this name
+    // and waited for while it runs for another; one that has ended meanwhile is old news.
+    int error = 0;
+    if (FLookup && FLookup->Poll(address, error) != TState::Pending)
+        FLookup.reset();
     StartBudget();
     for (;;) {
-        int error = 0;
-        Platform::IHostLookup::TState state = lookup->Poll(address, error);
-        if (state == Platform::IHostLookup::TState::Found)
-            return address;
-        if (state == Platform::IHostLookup::TState::Failed)
+        if (!FLookup) {
+            FLookup = FSockets.BeginLookup(host);
+            FLookupHost = host;
+        }
+        const TState state = FLookup->Poll(address, error);
+        if (state != TState::Pending) {
+            const bool forThisName = FLookupHost == host;
+            FLookup.reset();
+            // Another name's lookup has ended: this name's starts now.
+            if (!forThisName)
+                continue;
+            if (state == TState::Found)
+                return address;
             throw ESockError(std::string(SockText::NullRemoteAddress));
+        }
         if (BudgetSpent())
             throw ESockError(std::string(SockText::HostLookupTimedOut));
         if (Cancelled())

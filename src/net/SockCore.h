@@ -52,7 +52,9 @@ protected:
     void BeginRequest(std::stop_token stop) noexcept;
     // Called when a request ends: lets go of its stop token.
     void EndRequest() noexcept { FStop = {}; }
-    // Resolves host (a dotted address is taken as it is) and connects to it.
+    // Resolves host (a dotted address is taken as it is) and connects to it. The client has at most
+    // one lookup in flight: while one of an earlier request runs, a request for another name waits
+    // for it within its own budget.
     void Connect(const std::string &host, int port);
     // Sends all of text.
     void SendText(std::string_view text);
@@ -85,6 +87,10 @@ private:
     Platform::IApplication &FApplication;
     bool FStarted = false;
     std::unique_ptr<Platform::IStreamSocket> FSocket;
+    // The client's one lookup in flight, kept when a wait gives up on it: a name service that hangs
+    // then holds one lookup of this client, not one more per request.
+    std::unique_ptr<Platform::IHostLookup> FLookup;
+    std::string FLookupHost;
     // The first socket of a client resets its connection when closed; later ones close gracefully.
     bool FFirstSocket = true;
     Platform::TSocketClose FCloseKind = Platform::TSocketClose::Abortive;

@@ -75,6 +75,11 @@ void TQMV::FillFrame(IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index)
 
 void TQMV::CreateDXMovie()
 {
+    // Every preparation starts without frames, so a failure on the way leaves none of an earlier
+    // strip drawable.
+    for (auto &surface : FpSurface)
+        surface.reset();
+    FFrameCount = 0;
     if (!BorrowEngineSurfaces())
         return;
     // A negative frame height defines no frames any more than 0 does.
@@ -95,9 +100,6 @@ void TQMV::CreateDXMovie()
         Fail("not loaded DIB BMP");
         return;
     }
-    // Surfaces of an earlier preparation are replaced, not leaked.
-    for (auto &surface : FpSurface)
-        surface.reset();
     if (FFrameCount <= 0)
         return;
     auto scratch = Imaging::TBitmap32::Create(FPicture.Width(), FFrameHeight);

@@ -1,7 +1,12 @@
-// The Linux key files: readable text, replaced whole, and safe against garbage, truncation and a
-// crash between writing and replacing.
+// The Linux key files: readable text, replaced whole, safe against garbage, truncation and a crash
+// between writing and replacing, and a damaged value reported as the store reports a wrong type.
+#include "engine/Engine.h"
 #include "engine/SettingsStore.h"
 #include "platform/linux/FileRegistry.h"
+#include "shell/RunModes.h"
+#include "support/EngineFakes.h"
+#include "support/FakeApplication.h"
+#include "support/FakeDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +45,29 @@ protected:
     ~FileRegistry() override { fs::remove_all(Root); }
 
     fs::path File() const { return Root / "Tessaly Software" / "Halcyra Screensaver.reg"; }
+
+    // Writes the defaults anew, then gives one value other data as its line's text.
+    void StoreWithData(const std::string &name, const std::string &data)
+    {
+        fs::remove(File());
+        Store.SetRegistry();
+        std::string text = ReadText(File());
+        const std::size_t start = text.find("\n\"" + name + "\"=");
+        ASSERT_NE(start, std::string::npos) << name;
+        const std::size_t end = text.find('\n', start + 1);
+        text.replace(start, end - start, "\n\"" + name + "\"=" + data);
+        WriteText(File(), text);
+    }
+
+    std::string LoadError()
+    {
+        try {
+            Store.SetRegistry();
+        } catch (const ERegistryException &error) {
+            return error.what();
+        }
+        return "(loaded)";
+    }
 
     fs::path Root;
     TFileRegistry Registry;
@@ -131,6 +159,49 @@ TEST_F(FileRegistry, ATruncatedOrDamagedValueIsATypedError)
     }
     WriteText(File(), text.substr(0, cut));
     EXPECT_THROW(Store.SetRegistry(), ERegistryException) << "a missing integer cannot be read";
+}
+
+TEST_F(FileRegistry, ADamagedTextIsATypedErrorAsADamagedIntegerIs)
+{
+    for (const char *damaged : {"\"c", "\"c\\q\"", "\"c\"x", "expand:\"c", "", "c", "hex:1", "hex(1):6"}) {
+        StoreWithData("TDegree", damaged);
+        EXPECT_EQ(LoadError(), "Invalid data type for 'TDegree'") << damaged;
+    }
+    StoreWithData("TDegree", "\"c\"");
+    EXPECT_EQ(LoadError(), "(loaded)") << "the same line undamaged";
+}
+
+TEST_F(FileRegistry, ADamagedValueStaysDamagedWhenTheKeyIsWrittenAgain)
+{
+    StoreWithData("WeatherCode", "\"UKXX");
+    Store.WriteAKey("Proxy", "proxy.example");
+    EXPECT_EQ(LoadError(), "Invalid data type for 'WeatherCode'");
+}
+
+// The saver enables its engine, which loads the settings; a damaged line ends the run with the
+// store's message, whether the value is a text or an integer.
+TEST_F(FileRegistry, TheSaverShowsADamagedValueAsAnySettingsError)
+{
+    for (const char *name : {"RSS_Url", "Brightness"}) {
+        StoreWithData(name, "\"cut");
+        Testing::TFakeApplication application;
+        Testing::TFakeDisplay display;
+        Testing::TRecordingSound sound;
+        Testing::TSteppedClock clock;
+        Testing::TFakeOwnerForm form;
+        Shell::TShellServices services{application, SystemLibraries(), DesktopWindows(), ModuleResources(), {}, {}};
+        services.RunSaverForms = [&] {
+            TQss engine(&form, TQssServices{display, Registry, sound, clock}, std::make_unique<Testing::TManualTimer>());
+            engine.SetBrandName("Tessaly Software");
+            engine.SetSSName("Halcyra Screensaver");
+            engine.SetUseIdle(false);
+            engine.SetEnabled(true);
+        };
+        EXPECT_EQ(Shell::RunScreensaver({"/s"}, services), 0);
+        ASSERT_EQ(application.MessageBoxes.size(), 1u) << name;
+        EXPECT_EQ(application.MessageBoxes[0].Text, "Invalid data type for '" + std::string(name) + "'");
+        EXPECT_EQ(application.MessageBoxes[0].Icon, TMessageBoxIcon::Error);
+    }
 }
 
 TEST_F(FileRegistry, ACrashBeforeTheReplaceLeavesThePreviousFileWhole)

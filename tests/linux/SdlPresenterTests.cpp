@@ -1,5 +1,5 @@
 // Tests of the Linux display's presenter: the aspect-keeping placement, frames reaching an SDL
-// window on a real X server, the silent path when the window system has no gamma ramp, and the
+// window on a real X server, the gamma ramp set or refused silently and given back at close, and the
 // engine presenting through it.
 #include "engine/Engine.h"
 #include "platform/linux/SdlPresenter.h"
@@ -11,6 +11,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -98,19 +99,59 @@ TEST(SdlPresenter, TakesTheApplicationsWindowAndShowsTheTimerThreadsFramesOnItsO
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+// A window system's gamma as the presenter reaches it through SDL's two calls: the ramp in effect,
+// and whether it takes a new one. The calls are plain functions, so the state they share is here.
+struct TWindowSystemGamma {
+    TGammaRamp InEffect;
+    bool TakesRamps = true;
+};
+TWindowSystemGamma GWindowSystemGamma;
+
+int GetFakeGamma(SDL_Window *, std::uint16_t *red, std::uint16_t *green, std::uint16_t *blue)
+{
+    const TGammaRamp &ramp = GWindowSystemGamma.InEffect;
+    std::copy(ramp.Red.begin(), ramp.Red.end(), red);
+    std::copy(ramp.Green.begin(), ramp.Green.end(), green);
+    std::copy(ramp.Blue.begin(), ramp.Blue.end(), blue);
+    return 0;
+}
+
+int SetFakeGamma(SDL_Window *, const std::uint16_t *red, const std::uint16_t *green, const std::uint16_t *blue)
+{
+    if (!GWindowSystemGamma.TakesRamps)
+        return -1;
+    TGammaRamp &ramp = GWindowSystemGamma.InEffect;
+    std::copy(red, red + 256, ramp.Red.begin());
+    std::copy(green, green + 256, ramp.Green.begin());
+    std::copy(blue, blue + 256, ramp.Blue.begin());
+    return 0;
+}
+
 TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
 {
     if (!HaveDisplay())
         GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
-    TSdlPresenter presenter;
-    ASSERT_TRUE(presenter.Open(0, 640, 480));
-    TGammaRamp half;
-    for (int i = 0; i < 256; ++i)
+    TGammaRamp original, half;
+    for (int i = 0; i < 256; ++i) {
+        original.Red[i] = static_cast<std::uint16_t>(i * 257);
+        original.Green[i] = static_cast<std::uint16_t>(i * 250);
+        original.Blue[i] = static_cast<std::uint16_t>(i * 240);
         half.Red[i] = half.Green[i] = half.Blue[i] = static_cast<std::uint16_t>(i * 128);
-    EXPECT_EQ(presenter.SetGammaRamp(half), presenter.SupportsGamma());
-    presenter.Close();
-    EXPECT_FALSE(presenter.SupportsGamma());
-    EXPECT_FALSE(presenter.SetGammaRamp(half));
+    }
+    for (bool takesRamps : {true, false}) {
+        SCOPED_TRACE(takesRamps ? "a window system that takes ramps" : "one that reads its ramp but refuses new ones");
+        GWindowSystemGamma = {original, takesRamps};
+        TSdlPresenter presenter(TSdlGammaCalls{GetFakeGamma, SetFakeGamma});
+        ASSERT_TRUE(presenter.Open(0, 640, 480));
+        EXPECT_EQ(presenter.SupportsGamma(), takesRamps);
+        EXPECT_EQ(presenter.SetGammaRamp(half), takesRamps);
+        EXPECT_EQ(GWindowSystemGamma.InEffect, takesRamps ? half : original);
+        presenter.Close();
+        EXPECT_EQ(GWindowSystemGamma.InEffect, original) << "closing gives the window system its own ramp back";
+        EXPECT_FALSE(presenter.SupportsGamma());
+        EXPECT_FALSE(presenter.SetGammaRamp(half));
+        EXPECT_EQ(GWindowSystemGamma.InEffect, original);
+    }
 }
 
 TEST(SdlPresenter, TheEngineDrawsIntoTheWindow)

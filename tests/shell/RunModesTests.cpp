@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace Halcyra::Shell {
@@ -16,8 +17,16 @@ using Testing::TFakeApplication;
 
 class TFakeLibrary final : public Platform::IDynamicLibrary {
 public:
-    TFakeLibrary(std::map<std::string, void *> symbols, int &unloads) : FSymbols(std::move(symbols)), FUnloads(unloads) {}
-    ~TFakeLibrary() override { ++FUnloads; }
+    TFakeLibrary(std::map<std::string, void *> symbols, int &unloads, std::function<void()> onUnload)
+        : FSymbols(std::move(symbols)), FUnloads(unloads), FOnUnload(std::move(onUnload))
+    {
+    }
+    ~TFakeLibrary() override
+    {
+        ++FUnloads;
+        if (FOnUnload)
+            FOnUnload();
+    }
     void *Symbol(const std::string &name) override
     {
         auto found = FSymbols.find(name);
@@ -27,6 +36,7 @@ public:
 private:
     std::map<std::string, void *> FSymbols;
     int &FUnloads;
+    std::function<void()> FOnUnload;
 };
 
 class TFakeLibraries final : public Platform::ILibraryLoader {
@@ -36,9 +46,11 @@ public:
         Requested.push_back(fileName);
         if (!Present)
             return nullptr;
-        return std::make_unique<TFakeLibrary>(Symbols, Unloads);
+        return std::make_unique<TFakeLibrary>(Symbols, Unloads, OnUnload);
     }
     bool Present = false;
+    // Runs as a library is unloaded, so that a test can see what had happened by then.
+    std::function<void()> OnUnload;
     std::map<std::string, void *> Symbols;
     std::vector<std::string> Requested;
     int Unloads = 0;
@@ -275,8 +287,11 @@ TEST_F(RunModes, PasswordWithoutTheLibrary)
 TEST_F(RunModes, PasswordWithoutTheFunctionUnloadsTheLibraryFirst)
 {
     Libraries.Present = true;
+    std::size_t boxesAtUnload = 99;
+    Libraries.OnUnload = [&] { boxesAtUnload = Application.MessageBoxes.size(); };
     EXPECT_EQ(Run({"-A", "12"}), 0);
     EXPECT_EQ(Libraries.Unloads, 1);
+    EXPECT_EQ(boxesAtUnload, 0u) << "the library is unloaded before the message shows";
     ASSERT_EQ(Application.MessageBoxes.size(), 1u);
     EXPECT_EQ(Application.MessageBoxes[0].Text, "PwdChangeProc not found: cannot change password");
     EXPECT_EQ(Application.MessageBoxes[0].Caption, "Screen saver");

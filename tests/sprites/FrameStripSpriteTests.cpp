@@ -428,5 +428,39 @@ TEST_F(FrameStripTest, PreparingAgainReplacesTheFrames)
     EXPECT_EQ(sprite.FrameSurface(3), nullptr);
 }
 
+// A second preparation that fails, each way it can after the engine is found: none of the first
+// strip's frames may stay drawable.
+TEST_F(FrameStripTest, PreparingAgainThatFailsLeavesNoFrameOfTheEarlierStrip)
+{
+    auto jpeg = Imaging::TPicture::FromFile(Imaging::TGraphicKind::Jpeg, Testing::MakeJpeg(Strip(4, 4, 3)));
+    ASSERT_TRUE(jpeg.Picture) << jpeg.Error;
+    struct TCase {
+        Imaging::TPicture Picture;
+        int FrameHeight;
+        const char *Error;
+    } cases[] = {
+        {*jpeg.Picture, 4, "not loaded DIB BMP"},
+        {BitmapPicture(Strip(4, 4, 5)), 0, "Not defined OriginalHeight"},
+        {BitmapPicture(Strip(2, 2, 201)), 2, "TOO match sprites"},
+    };
+    Open();
+    const int withoutSprite = Display.Soft().SurfaceCount();
+    for (auto &again : cases) {
+        TQMV sprite(Engine.get());
+        Prepare(sprite, BitmapPicture(Strip(4, 4, 5)), 4);
+        ASSERT_NE(sprite.FrameSurface(4), nullptr);
+        Prepare(sprite, again.Picture, again.FrameHeight);
+        EXPECT_EQ(sprite.GetErrorResult(), again.Error);
+        EXPECT_EQ(Display.Soft().SurfaceCount(), withoutSprite) << again.Error;
+        Display.ClearCallLog();
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(sprite.FrameSurface(i), nullptr) << again.Error << ", frame " << i;
+            sprite.SetNumberFrame(i);
+            sprite.DrawMovie();
+        }
+        EXPECT_TRUE(Display.BltFasts().empty()) << again.Error;
+    }
+}
+
 } // namespace
 } // namespace Halcyra

@@ -421,14 +421,23 @@ TEST_F(ImageSpriteTest, ASpriteOutlivingItsEngineIsTakenOffIt)
 TEST_F(ImageSpriteTest, ASpriteDestroyedFirstLeavesTheEngine)
 {
     Open();
+    TQIM staying(Engine.get());
+    Prepare(staying, Columns(4, 4), 0, 0);
+    const int withStaying = Display.Soft().SurfaceCount();
     {
         TQIM sprite(Engine.get());
         Prepare(sprite, Columns(4, 4), 0, 0);
+        ASSERT_EQ(Display.Soft().SurfaceCount(), withStaying + 1);
     }
+    EXPECT_EQ(Display.Soft().SurfaceCount(), withStaying) << "its surface went with it";
+    // The engine reaches only the sprite still on it: one surface restored, one closed.
     Display.LoseAllSurfaces();
+    Display.ClearCallLog();
     Engine->TimerTick();
+    EXPECT_EQ(Display.Calls("Restore:Offscreen"), 1);
     Engine->SetEnabled(false);
-    SUCCEED();
+    EXPECT_EQ(Display.Calls("Release:Offscreen"), 1);
+    EXPECT_EQ(staying.Surface(), nullptr);
 }
 
 } // namespace

@@ -47,6 +47,14 @@ public:
         return DDResult::Ok;
     }
 
+    // Logs an event that cannot fail, such as a release, under its name alone.
+    void Note(const std::string &name)
+    {
+        std::lock_guard lock(Mutex);
+        Log.push_back(name);
+        ++Counts[name];
+    }
+
     bool IsPrimaryLost()
     {
         std::lock_guard lock(Mutex);
@@ -86,6 +94,7 @@ public:
         : FState(std::move(state)), FInner(std::move(inner)), FRole(std::move(role))
     {
     }
+    ~TFakeSurface() override { FState->Note("Release:" + FRole); }
 
     IDisplaySurface &Inner() { return *FInner; }
     bool InChain() const { return FRole == "Primary" || FRole == "Back"; }
@@ -220,7 +229,7 @@ public:
         : FState(std::move(state)), FInner(std::move(inner))
     {
     }
-    ~TFakeDevice() override { FState->Enter("Release"); }
+    ~TFakeDevice() override { FState->Note("Release"); }
 
     TDDResult SetCooperativeLevel(TWindowHandle window, std::uint32_t flags) override
     {

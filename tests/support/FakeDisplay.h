@@ -47,7 +47,8 @@ public:
     // A mode switch behind the engine's back: every surface is lost, the off-screen ones included.
     void LoseAllSurfaces();
 
-    // How often a call (by the same names as Fail) was made, and all calls in order.
+    // How often a call (by the same names as Fail) was made, and all calls in order. Releases are
+    // logged too: "Release" for the device, "Release:Back" and so on for surfaces.
     int Calls(const std::string &call) const;
     std::vector<std::string> CallLog() const;
     void ClearCallLog();

@@ -1,6 +1,7 @@
 // A socket layer for failures real sockets cannot be made to show on demand: a start-up that fails,
-// sockets that cannot be made, lookups that never finish or find nothing, connects that never finish,
-// sends that never get through, answers that arrive in given pieces and end with a given error.
+// sockets that cannot be made, lookups that never finish, end when the test says or find nothing,
+// connects that never finish, sends that never get through, answers that arrive in given pieces and
+// end with a given error.
 // Sockets left unscripted can be passed on to a real socket layer; lookups never are, so no test asks
 // a name service about a name: a name without a scripted answer is not found.
 #pragma once
@@ -116,24 +117,19 @@ private:
     std::shared_ptr<TFakeSocketScript> FScript;
 };
 
-// A lookup that answers as scripted.
+class TFakeSocketLayer;
+
+// A lookup that answers as the layer's script says at each look, so a test can let it end later.
+// The layer must outlive its lookups.
 class TFakeHostLookup final : public Platform::IHostLookup {
 public:
-    TFakeHostLookup(TState state, Platform::TIPv4Address address, int error)
-        : FState(state), FAddress(address), FError(error)
-    {
-    }
-    TState Poll(Platform::TIPv4Address &address, int &error) override
-    {
-        address = FAddress;
-        error = FError;
-        return FState;
-    }
+    TFakeHostLookup(TFakeSocketLayer &layer, std::string host);
+    ~TFakeHostLookup() override;
+    TState Poll(Platform::TIPv4Address &address, int &error) override;
 
 private:
-    TState FState;
-    Platform::TIPv4Address FAddress;
-    int FError;
+    TFakeSocketLayer &FLayer;
+    std::string FHost;
 };
 
 class TFakeSocketLayer final : public Platform::ISocketLayer {
@@ -179,9 +175,7 @@ public:
     std::unique_ptr<Platform::IHostLookup> BeginLookup(const std::string &host) override
     {
         LookedUp.push_back(host);
-        auto answer = Lookups.find(host);
-        TLookupAnswer found = answer == Lookups.end() ? TLookupAnswer{} : answer->second;
-        return std::make_unique<TFakeHostLookup>(found.State, found.Address, found.Error);
+        return std::make_unique<TFakeHostLookup>(*this, host);
     }
 
     // Adds a scripted socket for the next CreateStream; the test keeps the pointer to look at it later.
@@ -197,11 +191,32 @@ public:
     int CreateResult = 0;
     std::map<std::string, TLookupAnswer> Lookups;
     std::vector<std::string> LookedUp;
+    // Lookups begun and not yet dropped by their callers.
+    int LookupsHeld = 0;
     std::vector<std::shared_ptr<TFakeSocketScript>> Scripts;
     std::vector<std::shared_ptr<TFakeSocketScript>> Created;
 
 private:
     Platform::ISocketLayer *FReal;
 };
+
+inline TFakeHostLookup::TFakeHostLookup(TFakeSocketLayer &layer, std::string host) : FLayer(layer), FHost(std::move(host))
+{
+    ++FLayer.LookupsHeld;
+}
+
+inline TFakeHostLookup::~TFakeHostLookup()
+{
+    --FLayer.LookupsHeld;
+}
+
+inline Platform::IHostLookup::TState TFakeHostLookup::Poll(Platform::TIPv4Address &address, int &error)
+{
+    auto answer = FLayer.Lookups.find(FHost);
+    const TFakeSocketLayer::TLookupAnswer found = answer == FLayer.Lookups.end() ? TFakeSocketLayer::TLookupAnswer{} : answer->second;
+    address = found.Address;
+    error = found.Error;
+    return found.State;
+}
 
 } // namespace Halcyra::Testing

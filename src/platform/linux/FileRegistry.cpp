@@ -176,7 +176,9 @@ TRegistryValueType TypeOfNumber(int number)
 
 TRegistryValue ReadData(std::string_view data)
 {
-    const TRegistryValue unreadable{TRegistryValueType::Other, {}};
+    // Data that cannot be read is kept as bytes of no known type: its text as found and a zero byte.
+    // It is never empty, because the store reads an empty value of any type as an empty text.
+    const TRegistryValue unreadable{TRegistryValueType::Other, std::string(data) + '\0'};
     if (!data.empty() && data.front() == '"') {
         std::size_t pos = 0;
         auto text = ReadQuoted(data, pos);

@@ -47,7 +47,8 @@ struct TEntry {
 // The text of a key file holding these values.
 std::string Write(const std::string &keyPath, const std::vector<TEntry> &entries);
 // The values of a key file; nullopt when the text is not a key file. Lines that cannot be read are
-// skipped; a value whose data cannot be read is kept with the type Other.
+// skipped; a value whose data cannot be read is kept with the type Other and its data text (and a
+// zero byte) as bytes, so the store reports it as a value of the wrong type.
 std::optional<std::vector<TEntry>> Read(const std::string &text);
 
 } // namespace KeyFileFormat

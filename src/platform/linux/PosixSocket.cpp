@@ -1,16 +1,15 @@
 // The socket layer on POSIX: non-blocking TCP sockets waited on with poll, host lookups with
 // getaddrinfo on a background thread, and errno translated to the Windows Sockets codes.
+#include "platform/HostLookupThread.h"
 #include "platform/Socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
-#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace Halcyra::Platform {
@@ -163,14 +162,6 @@ private:
     int FFd;
 };
 
-// The state a lookup thread shares with its caller; either side may end first.
-struct TLookupShared {
-    std::mutex Lock;
-    IHostLookup::TState State = IHostLookup::TState::Pending;
-    TIPv4Address Address = 0;
-    int Error = 0;
-};
-
 int LookupWSAError(int error)
 {
     switch (error) {
@@ -187,41 +178,25 @@ int LookupWSAError(int error)
     }
 }
 
-class TPosixHostLookup final : public IHostLookup {
-public:
-    explicit TPosixHostLookup(const std::string &host) : FShared(std::make_shared<TLookupShared>())
-    {
-        // The thread keeps the shared state alive, so a caller that gives up early loses nothing.
-        std::thread([shared = FShared, host] {
-            addrinfo hints{};
-            hints.ai_family = AF_INET;
-            hints.ai_socktype = SOCK_STREAM;
-            addrinfo *found = nullptr;
-            int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-            std::lock_guard guard(shared->Lock);
-            if (result == 0 && found != nullptr) {
-                shared->Address = ntohl(reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr);
-                shared->State = TState::Found;
-            } else {
-                shared->Error = result == 0 ? SocketError::NoData : LookupWSAError(result);
-                shared->State = TState::Failed;
-            }
-            if (found != nullptr)
-                freeaddrinfo(found);
-        }).detach();
+// getaddrinfo for the first IPv4 address of a name, run on the lookup's own thread.
+THostLookupAnswer ResolveFirstIPv4(const std::string &host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    THostLookupAnswer answer;
+    if (result == 0 && found != nullptr) {
+        answer.State = IHostLookup::TState::Found;
+        answer.Address = ntohl(reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr);
+    } else {
+        answer.Error = result == 0 ? SocketError::NoData : LookupWSAError(result);
     }
-
-    TState Poll(TIPv4Address &address, int &error) override
-    {
-        std::lock_guard guard(FShared->Lock);
-        address = FShared->Address;
-        error = FShared->Error;
-        return FShared->State;
-    }
-
-private:
-    std::shared_ptr<TLookupShared> FShared;
-};
+    if (found != nullptr)
+        freeaddrinfo(found);
+    return answer;
+}
 
 class TPosixSocketLayer final : public ISocketLayer {
 public:
@@ -240,7 +215,7 @@ public:
 
     std::unique_ptr<IHostLookup> BeginLookup(const std::string &host) override
     {
-        return std::make_unique<TPosixHostLookup>(host);
+        return BeginThreadedLookup(host, ResolveFirstIPv4);
     }
 };
 

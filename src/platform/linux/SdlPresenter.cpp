@@ -63,7 +63,13 @@ TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height)
     return TRect{left, top, left + targetWidth, top + targetHeight};
 }
 
-TSdlPresenter::TSdlPresenter() = default;
+TSdlPresenter::TSdlPresenter() : TSdlPresenter(TSdlGammaCalls{SDL_GetWindowGammaRamp, SDL_SetWindowGammaRamp})
+{
+}
+
+TSdlPresenter::TSdlPresenter(TSdlGammaCalls gamma) : FGamma(gamma)
+{
+}
 
 TSdlPresenter::~TSdlPresenter()
 {
@@ -111,8 +117,8 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
     TGammaRamp original;
     FGammaKnown = true;
     // Some window systems read a ramp but refuse to set one; setting the ramp read back tells.
-    if (SDL_GetWindowGammaRamp(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0 &&
-        SDL_SetWindowGammaRamp(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0)
+    if (FGamma.Get(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0 &&
+        FGamma.Set(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0)
         FOriginalRamp = original;
     else
         FOriginalRamp.reset();
@@ -186,7 +192,7 @@ bool TSdlPresenter::SetGammaRamp(const TGammaRamp &ramp)
     std::lock_guard lock(FMutex);
     if (FWindow == nullptr || !FOriginalRamp)
         return false;
-    return SDL_SetWindowGammaRamp(FWindow, ramp.Red.data(), ramp.Green.data(), ramp.Blue.data()) == 0;
+    return FGamma.Set(FWindow, ramp.Red.data(), ramp.Green.data(), ramp.Blue.data()) == 0;
 }
 
 std::optional<Imaging::TBitmap32> TSdlPresenter::ReadBack()
@@ -220,7 +226,7 @@ void TSdlPresenter::Close()
 void TSdlPresenter::Release()
 {
     if (FWindow != nullptr && FOriginalRamp)
-        SDL_SetWindowGammaRamp(FWindow, FOriginalRamp->Red.data(), FOriginalRamp->Green.data(), FOriginalRamp->Blue.data());
+        FGamma.Set(FWindow, FOriginalRamp->Red.data(), FOriginalRamp->Green.data(), FOriginalRamp->Blue.data());
     FOriginalRamp.reset();
     FGammaKnown = false;
     FFrameWaiting = false;

@@ -26,9 +26,16 @@ void ApplySdlHints();
 // centred.
 TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height);
 
+// SDL's window gamma calls; tests stand in for a window system that has a ramp (Xvfb has none).
+struct TSdlGammaCalls {
+    int (*Get)(SDL_Window *window, std::uint16_t *red, std::uint16_t *green, std::uint16_t *blue);
+    int (*Set)(SDL_Window *window, const std::uint16_t *red, const std::uint16_t *green, const std::uint16_t *blue);
+};
+
 class TSdlPresenter final : public ISoftPresenter {
 public:
     TSdlPresenter();
+    explicit TSdlPresenter(TSdlGammaCalls gamma);
     ~TSdlPresenter() override;
     TSdlPresenter(const TSdlPresenter &) = delete;
     TSdlPresenter &operator=(const TSdlPresenter &) = delete;
@@ -71,6 +78,7 @@ private:
     bool FOwnWindow = false;
     int FWidth = 0;
     int FHeight = 0;
+    TSdlGammaCalls FGamma;
     bool FGammaKnown = false;
     std::optional<TGammaRamp> FOriginalRamp;
 };

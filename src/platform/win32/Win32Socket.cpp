@@ -1,12 +1,10 @@
 // The socket layer on Windows: Windows Sockets 1.1 started per user, non-blocking TCP sockets waited on
 // with select, and host lookups with getaddrinfo on a background thread.
+#include "platform/HostLookupThread.h"
 #include "platform/Socket.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <mutex>
-#include <thread>
 
 namespace Halcyra::Platform {
 namespace {
@@ -113,56 +111,30 @@ private:
     SOCKET FHandle;
 };
 
-// The state a lookup thread shares with its caller; either side may end first.
-struct TLookupShared {
-    std::mutex Lock;
-    IHostLookup::TState State = IHostLookup::TState::Pending;
-    TIPv4Address Address = 0;
-    int Error = 0;
-};
-
-class TWin32HostLookup final : public IHostLookup {
-public:
-    explicit TWin32HostLookup(const std::string &host) : FShared(std::make_shared<TLookupShared>())
-    {
-        // The thread keeps the shared state alive, so a caller that gives up early loses nothing. It
-        // holds its own start-up of Windows Sockets for as long as it runs.
-        std::thread([shared = FShared, host] {
-            WSADATA data;
-            bool started = WSAStartup(MAKEWORD(1, 1), &data) == 0;
-            addrinfo hints{};
-            hints.ai_family = AF_INET;
-            hints.ai_socktype = SOCK_STREAM;
-            addrinfo *found = nullptr;
-            int result = started ? getaddrinfo(host.c_str(), nullptr, &hints, &found) : WSASYSNOTREADY;
-            {
-                std::lock_guard guard(shared->Lock);
-                if (result == 0 && found != nullptr) {
-                    shared->Address = ntohl(reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr);
-                    shared->State = TState::Found;
-                } else {
-                    shared->Error = result == 0 ? SocketError::NoData : result;
-                    shared->State = TState::Failed;
-                }
-            }
-            if (found != nullptr)
-                freeaddrinfo(found);
-            if (started)
-                WSACleanup();
-        }).detach();
+// getaddrinfo for the first IPv4 address of a name, run on the lookup's own thread. The thread holds
+// its own start-up of Windows Sockets for as long as it resolves.
+THostLookupAnswer ResolveFirstIPv4(const std::string &host)
+{
+    WSADATA data;
+    const bool started = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const int result = started ? getaddrinfo(host.c_str(), nullptr, &hints, &found) : WSASYSNOTREADY;
+    THostLookupAnswer answer;
+    if (result == 0 && found != nullptr) {
+        answer.State = IHostLookup::TState::Found;
+        answer.Address = ntohl(reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr);
+    } else {
+        answer.Error = result == 0 ? SocketError::NoData : result;
     }
-
-    TState Poll(TIPv4Address &address, int &error) override
-    {
-        std::lock_guard guard(FShared->Lock);
-        address = FShared->Address;
-        error = FShared->Error;
-        return FShared->State;
-    }
-
-private:
-    std::shared_ptr<TLookupShared> FShared;
-};
+    if (found != nullptr)
+        freeaddrinfo(found);
+    if (started)
+        WSACleanup();
+    return answer;
+}
 
 class TWin32SocketLayer final : public ISocketLayer {
 public:
@@ -192,7 +164,7 @@ public:
 
     std::unique_ptr<IHostLookup> BeginLookup(const std::string &host) override
     {
-        return std::make_unique<TWin32HostLookup>(host);
+        return BeginThreadedLookup(host, ResolveFirstIPv4);
     }
 };
 
