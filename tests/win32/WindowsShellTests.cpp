@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace Halcyra {
@@ -64,27 +65,24 @@ long FinishModule(TStartedProgram &program)
     return static_cast<long>(code);
 }
 
-struct TFoundBox {
+struct TFoundWindow {
     DWORD Process;
+    std::function<bool(HWND)> Wanted;
     HWND Window = nullptr;
 };
 
-// The message box the program shows, found by its dialog class and owner process.
-HWND FindMessageBox(DWORD process)
+// A shown top-level window of the process that the test wants (a safety bound, not a budget).
+HWND FindShownWindow(DWORD process, std::function<bool(HWND)> wanted)
 {
     for (int attempt = 0; attempt < 600; ++attempt) {
-        TFoundBox found{process};
+        TFoundWindow found{process, wanted};
         EnumWindows(
             [](HWND window, LPARAM data) -> BOOL {
-                auto *box = reinterpret_cast<TFoundBox *>(data);
+                auto *search = reinterpret_cast<TFoundWindow *>(data);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);
-                char className[64] = {};
-                GetClassNameA(window, className, sizeof className);
-                // The dialog exists a moment before its text does; only a shown box with its text counts.
-                if (owner == box->Process && std::string(className) == "#32770" && IsWindowVisible(window) &&
-                    GetWindowTextLengthA(GetDlgItem(window, 0xFFFF)) > 0) {
-                    box->Window = window;
+                if (owner == search->Process && IsWindowVisible(window) && search->Wanted(window)) {
+                    search->Window = window;
                     return FALSE;
                 }
                 return TRUE;
@@ -95,6 +93,17 @@ HWND FindMessageBox(DWORD process)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return nullptr;
+}
+
+// The message box the program shows, found by its dialog class.
+HWND FindMessageBox(DWORD process)
+{
+    return FindShownWindow(process, [](HWND window) {
+        char className[64] = {};
+        GetClassNameA(window, className, sizeof className);
+        // The dialog exists a moment before its text does; only a box with its text counts.
+        return std::string(className) == "#32770" && GetWindowTextLengthA(GetDlgItem(window, 0xFFFF)) > 0;
+    });
 }
 
 std::string TextOfBox(HWND box)
@@ -264,33 +273,10 @@ std::optional<TSettings> ProductSettings()
     return store.Loaded();
 }
 
-struct TFoundWindow {
-    DWORD Process;
-    HWND Window = nullptr;
-};
-
-// The shown settings dialog of the process (a safety bound, not a budget).
+// The shown settings dialog of the process.
 HWND FindSettingsDialog(DWORD process)
 {
-    for (int attempt = 0; attempt < 600; ++attempt) {
-        TFoundWindow found{process};
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                auto *wanted = reinterpret_cast<TFoundWindow *>(data);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner == wanted->Process && IsWindowVisible(window) && CaptionOf(window) == "Screensaver Configuration") {
-                    wanted->Window = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        if (found.Window != nullptr)
-            return found.Window;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return nullptr;
+    return FindShownWindow(process, [](HWND window) { return CaptionOf(window) == "Screensaver Configuration"; });
 }
 
 // A control of the dialog by its id, wherever it sits (on the form or on a page).

@@ -238,27 +238,19 @@ private:
 
     static void RegisterClasses()
     {
-        HINSTANCE instance = GetModuleHandleA(nullptr);
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
-        WNDCLASSA dialog{};
-        dialog.lpfnWndProc = DialogProcedure;
-        dialog.hInstance = instance;
-        dialog.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        dialog.lpszClassName = DialogClass;
-        RegisterClassA(&dialog);
-        WNDCLASSA page{};
-        page.lpfnWndProc = PageProcedure;
-        page.hInstance = instance;
-        page.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        page.lpszClassName = PageClass;
-        RegisterClassA(&page);
-        WNDCLASSA painted{};
-        painted.lpfnWndProc = PaintedProcedure;
-        painted.hInstance = instance;
-        painted.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        painted.lpszClassName = PaintedClass;
-        RegisterClassA(&painted);
+        const std::pair<const char *, WNDPROC> classes[] = {
+            {DialogClass, DialogProcedure}, {PageClass, PageProcedure}, {PaintedClass, PaintedProcedure}};
+        for (auto [name, procedure] : classes) {
+            // Registering a class twice fails harmlessly: a second dialog of the process reuses it.
+            WNDCLASSA windowClass{};
+            windowClass.lpfnWndProc = procedure;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+            windowClass.lpszClassName = name;
+            RegisterClassA(&windowClass);
+        }
     }
 
     HWND Control(TDialogControlId id) const
