@@ -254,6 +254,7 @@ public:
 
     ~TGtkSettingsDialog() override
     {
+        gtk_style_context_remove_provider_for_screen(gtk_widget_get_screen(FWindow.get()), GTK_STYLE_PROVIDER(FStyle.get()));
         FWindow.reset();
         while (gtk_events_pending())
             gtk_main_iteration_do(FALSE);
@@ -288,9 +289,9 @@ private:
                                 // A list of thousands of cities pops up as a scrolled list,
                                 // not as a menu of thousands of items.
                                 "#halcyra-settings combobox { -GtkComboBox-appears-as-list: 1; }\n";
-        std::unique_ptr<GtkCssProvider, TObjectUnref> provider(gtk_css_provider_new());
-        gtk_css_provider_load_from_data(provider.get(), css.c_str(), -1, nullptr);
-        gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(FWindow.get()), GTK_STYLE_PROVIDER(provider.get()),
+        FStyle.reset(gtk_css_provider_new());
+        gtk_css_provider_load_from_data(FStyle.get(), css.c_str(), -1, nullptr);
+        gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(FWindow.get()), GTK_STYLE_PROVIDER(FStyle.get()),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
 
@@ -540,6 +541,7 @@ private:
 
     TDialogDescription FDescription;
     TSettingsDialogEvents FEvents;
+    std::unique_ptr<GtkCssProvider, TObjectUnref> FStyle;
     std::unique_ptr<GtkWidget, TWidgetDestroyer> FWindow;
     TSurface FBackdrop;
     std::map<TDialogControlId, GtkWidget *> FWidgets;
