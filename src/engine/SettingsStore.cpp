@@ -95,6 +95,10 @@ bool TSettingsStore::ReadRKey(const std::string &name, std::int32_t &value)
 
 bool TSettingsStore::WriteValue(const std::string &name, const Platform::TRegistryValue &value)
 {
+    if (FCollected) {
+        FCollected->push_back({name, value});
+        return true;
+    }
     auto key = FRegistry.CreateKey(KeyPath());
     if (!key)
         return false;
@@ -127,6 +131,28 @@ bool TSettingsStore::WriteAKey(const std::string &name, const std::string &value
     std::string data = value.substr(0, value.find('\0'));
     data.push_back('\0');
     return WriteValue(name, TRegistryValue{TRegistryValueType::Text, data});
+}
+
+bool TSettingsStore::WriteTogether(const std::function<void()> &writes)
+{
+    FCollected.emplace();
+    try {
+        writes();
+    } catch (...) {
+        FCollected.reset();
+        throw;
+    }
+    std::vector<Platform::TRegistryNamedValue> values = std::move(*FCollected);
+    FCollected.reset();
+    if (values.empty())
+        return true;
+    auto key = FRegistry.CreateKey(KeyPath());
+    if (!key)
+        return false;
+    const std::size_t stored = key->WriteValues(values);
+    if (stored < values.size())
+        FailToSet(values[stored].Name);
+    return true;
 }
 
 void TSettingsStore::SetRegistry()

@@ -6,8 +6,11 @@
 #include "platform/Registry.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace Halcyra {
 
@@ -64,6 +67,13 @@ public:
     // Writes a text, creating the key when missing; like WriteRKey.
     bool WriteAKey(const std::string &name, const std::string &value);
 
+    // Runs writes, whose WriteRKey and WriteAKey calls are collected instead of made (each returns
+    // true), then stores the collected values in their order with one write of the key: where the
+    // platform can, all of them or none (the Linux key file is replaced once). False when the key
+    // cannot be opened or created; throws ERegistryException naming the first value that could not
+    // be written.
+    bool WriteTogether(const std::function<void()> &writes);
+
     // Loads all twelve values, or on the first run (no key) takes the defaults and writes them.
     void SetRegistry();
     // Writes all twelve values in the order a first run writes them.
@@ -88,6 +98,8 @@ private:
     bool WriteValue(const std::string &name, const Platform::TRegistryValue &value);
 
     Platform::IRegistry &FRegistry;
+    // The writes collected by WriteTogether while it runs.
+    std::optional<std::vector<Platform::TRegistryNamedValue>> FCollected;
     std::string FBrandName;
     std::string FSSName;
     TSettings FLoaded;

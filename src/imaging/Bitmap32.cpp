@@ -1,6 +1,7 @@
 // The in-memory 32-bit bitmap every decoder produces.
 #include "imaging/Bitmap32.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace Halcyra::Imaging {
@@ -79,6 +80,39 @@ std::optional<TBitmap32> TBitmap32::Scaled(int width, int height) const
             target[column] = source[static_cast<std::int64_t>(column) * FWidth / width];
     }
     return result;
+}
+
+namespace {
+
+// Copies the part of source that lands inside target, leaving out pixels equal to *key when given.
+void CopyClipped(TBitmap32 &target, int x, int y, const TBitmap32 &source, const std::uint32_t *key)
+{
+    const int left = std::max(0, -x);
+    const int top = std::max(0, -y);
+    // Computed in 64 bits: positions far outside the target must not wrap into it.
+    const int right = static_cast<int>(std::min<std::int64_t>(source.Width(), std::int64_t{target.Width()} - x));
+    const int bottom = static_cast<int>(std::min<std::int64_t>(source.Height(), std::int64_t{target.Height()} - y));
+    for (int row = top; row < bottom; ++row) {
+        const std::uint32_t *from = source.Row(row);
+        std::uint32_t *to = target.Row(y + row);
+        for (int column = left; column < right; ++column) {
+            if (key == nullptr || from[column] != *key)
+                to[x + column] = from[column];
+        }
+    }
+}
+
+} // namespace
+
+void TBitmap32::Draw(int x, int y, const TBitmap32 &source)
+{
+    CopyClipped(*this, x, y, source, nullptr);
+}
+
+void TBitmap32::DrawTransparent(int x, int y, const TBitmap32 &source)
+{
+    const std::uint32_t key = source.TransparentColour();
+    CopyClipped(*this, x, y, source, &key);
 }
 
 } // namespace Halcyra::Imaging

@@ -38,6 +38,14 @@ public:
     // stretch-draw of a device context does).
     std::optional<TBitmap32> Scaled(int width, int height) const;
 
+    // Copies source with its top-left corner at (x, y); what falls outside this bitmap is left out.
+    void Draw(int x, int y, const TBitmap32 &source);
+    // Like Draw, but the pixels of source's transparent colour are not copied, so what lies below
+    // shows through.
+    void DrawTransparent(int x, int y, const TBitmap32 &source);
+    // The colour a picture drawn transparently leaves out: its bottom-left pixel's.
+    std::uint32_t TransparentColour() const { return GetPixel(0, FHeight - 1); }
+
     bool operator==(const TBitmap32 &other) const = default;
 
 private:

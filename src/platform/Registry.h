@@ -23,6 +23,11 @@ struct TRegistryValue {
     std::string Data;
 };
 
+struct TRegistryNamedValue {
+    std::string Name;
+    TRegistryValue Value;
+};
+
 class IRegistryKey {
 public:
     virtual ~IRegistryKey() = default;
@@ -31,6 +36,16 @@ public:
     virtual std::optional<TRegistryValue> ReadValue(const std::string &name) = 0;
     // Stores a value, replacing one of the same name; false when it could not be stored.
     virtual bool WriteValue(const std::string &name, const TRegistryValue &value) = 0;
+    // Stores several values in order, as WriteValue would one by one; the number stored before the
+    // first that could not be (all: values.size()). A backend that can replace the whole key at once
+    // stores all of them or none, so that no reader ever sees only some.
+    virtual std::size_t WriteValues(const std::vector<TRegistryNamedValue> &values)
+    {
+        std::size_t stored = 0;
+        while (stored < values.size() && WriteValue(values[stored].Name, values[stored].Value))
+            ++stored;
+        return stored;
+    }
     // Removes a value; false when there was none or it could not be removed.
     virtual bool DeleteValue(const std::string &name) = 0;
     // The names of the key's values, in the order the key keeps them.

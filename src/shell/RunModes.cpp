@@ -1,6 +1,7 @@
 // The four run modes of the screensaver and the choice between them.
 #include "shell/RunModes.h"
 
+#include "config/SettingsDialog.h"
 #include "imaging/BmpDecoder.h"
 
 #include <cctype>
@@ -30,8 +31,10 @@ Platform::TWindowHandle WindowHandleOf(std::int32_t value)
     return static_cast<Platform::TWindowHandle>(static_cast<std::intptr_t>(value));
 }
 
-// Until the scene and the dialog exist, a plain window stands in that any key or click closes.
-void RunPlainWindow(Platform::IApplication &application, Platform::TMainWindowKind kind)
+// Until the scene exists, a plain window stands in that any key or click closes; in saver mode the
+// hidden configuration form follows it.
+void RunPlainWindow(Platform::IApplication &application, Platform::TMainWindowKind kind,
+                    const std::function<std::unique_ptr<THiddenForm2>()> &createHiddenForm = {})
 {
     Platform::TWindowEvents events;
     if (kind == Platform::TMainWindowKind::FullScreen) {
@@ -40,6 +43,7 @@ void RunPlainWindow(Platform::IApplication &application, Platform::TMainWindowKi
     }
     if (application.CreateMainWindow(kind, events) == 0)
         throw std::runtime_error("The screensaver window could not be created");
+    std::unique_ptr<THiddenForm2> hiddenForm = createHiddenForm ? createHiddenForm() : nullptr;
     application.Run();
 }
 
@@ -82,13 +86,18 @@ std::string ExceptionMessageText(const std::string &message)
     return message;
 }
 
+void ShowException(Platform::IApplication &application, Platform::TWindowHandle owner, const std::exception &error)
+{
+    application.ShowMessageBox(owner, ExceptionMessageText(error.what()), application.GetTitle(), Platform::TMessageBoxIcon::Error);
+}
+
 void RunSaverMode(TShellServices &services)
 {
     services.Application.Initialize();
     if (services.RunSaverForms)
         services.RunSaverForms();
     else
-        RunPlainWindow(services.Application, Platform::TMainWindowKind::FullScreen);
+        RunPlainWindow(services.Application, Platform::TMainWindowKind::FullScreen, services.CreateHiddenConfigurationForm);
 }
 
 void RunConfigurationMode(TShellServices &services)
@@ -151,8 +160,7 @@ int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &se
         case TRunMode::Password: RunPasswordMode(arguments, services); break;
         }
     } catch (const std::exception &error) {
-        services.Application.ShowMessageBox(0, ExceptionMessageText(error.what()), services.Application.GetTitle(),
-                                        Platform::TMessageBoxIcon::Error);
+        ShowException(services.Application, 0, error);
     } catch (...) {
         services.Application.ShowMessageBox(0, "Unknown error.", services.Application.GetTitle(), Platform::TMessageBoxIcon::Error);
     }

@@ -9,10 +9,16 @@
 #include "platform/Resources.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace Halcyra {
+class THiddenForm2;
+} // namespace Halcyra
 
 namespace Halcyra::Shell {
 
@@ -38,6 +44,8 @@ std::int32_t ParseDecimalInteger(const std::string &text);
 
 // The message the framework shows for an error no one caught: its text with a full stop.
 std::string ExceptionMessageText(const std::string &message);
+// Shows that message in the framework's message box, captioned with the application's title.
+void ShowException(Platform::IApplication &application, Platform::TWindowHandle owner, const std::exception &error);
 
 // Caption of the password mode's message boxes, and their texts.
 inline constexpr const char *PasswordCaption = "Screen saver";
@@ -56,6 +64,9 @@ struct TShellServices {
     // running the message loop until it ends. When empty, a plain window stands in.
     std::function<void()> RunSaverForms;
     std::function<void()> RunConfigurationForm;
+    // Saver mode creates the configuration form hidden, after its main window, and keeps it until
+    // the run ends. When empty, there is none.
+    std::function<std::unique_ptr<THiddenForm2>()> CreateHiddenConfigurationForm;
 };
 
 // Runs the mode the arguments choose (arguments exclude the program name). Always returns 0.

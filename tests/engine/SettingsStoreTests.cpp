@@ -263,5 +263,30 @@ TEST(SettingsStoreFailures, AKeyThatCannotBeCreatedLeavesTheDefaultsInMemory)
     EXPECT_EQ(store.Loaded(), TSettings::Defaults());
 }
 
+TEST(SettingsStoreFailures, WritesMadeTogetherKeepTheirOrderAndAFailureNamesItsValue)
+{
+    TFailingRegistry registry;
+    registry.CanWrite = true;
+    TSettingsStore store(registry);
+    auto writeThree = [&] {
+        store.WriteRKey("ShowTime", 1);
+        store.WriteAKey("Proxy", "p");
+        store.WriteRKey("ShowNews", 0);
+    };
+    EXPECT_TRUE(store.WriteTogether(writeThree));
+    EXPECT_EQ(registry.Written, (std::vector<std::string>{"ShowTime", "Proxy", "ShowNews"}));
+
+    registry.CanWrite = false;
+    EXPECT_EQ(ErrorOf([&] { store.WriteTogether(writeThree); }), "Failed to set data for 'ShowTime'");
+    registry.CanCreate = false;
+    EXPECT_FALSE(store.WriteTogether(writeThree));
+    // Outside WriteTogether each write goes straight to the key again.
+    registry.CanCreate = true;
+    registry.CanWrite = true;
+    registry.Written.clear();
+    store.WriteRKey("UseProxy", 1);
+    EXPECT_EQ(registry.Written, (std::vector<std::string>{"UseProxy"}));
+}
+
 } // namespace
 } // namespace Halcyra

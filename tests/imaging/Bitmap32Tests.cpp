@@ -1,4 +1,4 @@
-// Tests of the in-memory bitmap: its factory limits, pixel access, cropping and scaling.
+// Tests of the in-memory bitmap: its factory limits, pixel access, cropping, scaling and drawing.
 #include "imaging/Bitmap32.h"
 
 #include <gtest/gtest.h>
@@ -80,6 +80,58 @@ TEST(Bitmap32, ScaledSamplesNearestPixels)
     ASSERT_TRUE(smaller);
     EXPECT_EQ(smaller->GetPixel(0, 0), 1u);
     EXPECT_FALSE(bitmap->Scaled(0, 1));
+}
+
+// A 3 by 2 picture whose bottom-left pixel (the transparent colour) is 0x00FF00.
+TBitmap32 KeyedPicture()
+{
+    auto picture = TBitmap32::Create(3, 2);
+    picture->Fill(0x00FF00);
+    picture->SetPixel(1, 0, 0xAA0000);
+    picture->SetPixel(2, 1, 0x0000BB);
+    return *picture;
+}
+
+TEST(Bitmap32, DrawCopiesEveryPixelAndClipsAtEachEdge)
+{
+    struct TCase {
+        int X, Y;
+        int ProbeX, ProbeY;
+        std::uint32_t Expected;
+    };
+    const TCase cases[] = {
+        {0, 0, 1, 0, 0xAA0000},  {0, 0, 0, 1, 0x00FF00},  {3, 2, 4, 2, 0xAA0000}, {-1, 0, 0, 0, 0xAA0000},
+        {0, -1, 2, 0, 0x0000BB}, {3, 3, 4, 3, 0xAA0000}, {4, 0, 3, 0, 0x123456},
+    };
+    for (const TCase &test : cases) {
+        SCOPED_TRACE(testing::Message() << test.X << "," << test.Y);
+        auto target = TBitmap32::Create(6, 4);
+        target->Fill(0x123456);
+        target->Draw(test.X, test.Y, KeyedPicture());
+        EXPECT_EQ(target->GetPixel(test.ProbeX, test.ProbeY), test.Expected);
+    }
+}
+
+TEST(Bitmap32, DrawTransparentLeavesTheBottomLeftColourOut)
+{
+    auto target = TBitmap32::Create(4, 3);
+    target->Fill(0x123456);
+    target->DrawTransparent(1, 1, KeyedPicture());
+    EXPECT_EQ(target->GetPixel(1, 1), 0x123456u);
+    EXPECT_EQ(target->GetPixel(2, 1), 0xAA0000u);
+    EXPECT_EQ(target->GetPixel(3, 2), 0x0000BBu);
+    EXPECT_EQ(target->GetPixel(1, 2), 0x123456u);
+    EXPECT_EQ(KeyedPicture().TransparentColour(), 0x00FF00u);
+}
+
+TEST(Bitmap32, DrawingFarOutsideChangesNothing)
+{
+    for (auto [x, y] : {std::pair{-2147483647, 0}, {2147483647, 0}, {0, -2147483647}, {0, 2147483647}}) {
+        auto target = TBitmap32::Create(2, 2);
+        target->Draw(x, y, KeyedPicture());
+        target->DrawTransparent(x, y, KeyedPicture());
+        EXPECT_EQ(target, TBitmap32::Create(2, 2));
+    }
 }
 
 } // namespace

@@ -228,6 +228,35 @@ TEST_F(FileRegistry, ACrashBeforeTheReplaceLeavesThePreviousFileWhole)
     EXPECT_EQ(Store.GetProxy(), "new.proxy.example");
 }
 
+TEST_F(FileRegistry, WritesMadeTogetherReplaceTheFileOnceAndACrashKeepsNoneOfThem)
+{
+    Store.SetRegistry();
+    const std::string before = ReadText(File());
+    auto writeTwo = [&] {
+        Store.WriteAKey("Proxy", "proxy.example");
+        Store.WriteAKey("Port", "3128");
+    };
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Registry.BeforeReplace = [] { _exit(7); };
+        Store.WriteTogether(writeTwo);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
+    EXPECT_EQ(ReadText(File()), before);
+
+    int replaces = 0;
+    Registry.BeforeReplace = [&] { ++replaces; };
+    EXPECT_TRUE(Store.WriteTogether(writeTwo));
+    EXPECT_EQ(replaces, 1);
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetProxy(), "proxy.example");
+    EXPECT_EQ(Store.GetPort(), "3128");
+}
+
 TEST_F(FileRegistry, DeleteKeyRemovesTheFile)
 {
     Store.SetRegistry();

@@ -1,7 +1,10 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
-// test creates, a preview window destroyed before it is shown, and the password mode.
+// test creates, a preview window destroyed before it is shown, the password mode, and the settings
+// dialog with the key file it writes. The program keeps its settings in a folder of the test's own.
+#include "engine/SettingsStore.h"
 #include "imaging/BmpDecoder.h"
 #include "platform/Resources.h"
+#include "platform/linux/FileRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -28,6 +32,13 @@ struct TRun {
     int ErrorPipe = -1;
 };
 
+// The folder the started programs keep their settings in (their $XDG_CONFIG_HOME), one per test
+// program, so that no test touches the settings of the person running the tests.
+std::filesystem::path ProgramConfigHome()
+{
+    return std::filesystem::temp_directory_path() / ("halcyra-program-" + std::to_string(getpid()));
+}
+
 // Starts the program with the given arguments; withDisplay false removes DISPLAY from its environment,
 // a display name replaces it.
 TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display = "")
@@ -35,11 +46,13 @@ TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const st
     std::vector<std::string> environment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
         const bool isDisplay = std::string(*entry).rfind("DISPLAY=", 0) == 0;
-        if (!isDisplay || (withDisplay && display.empty()))
+        const bool isConfigHome = std::string(*entry).rfind("XDG_CONFIG_HOME=", 0) == 0;
+        if (!isConfigHome && (!isDisplay || (withDisplay && display.empty())))
             environment.emplace_back(*entry);
     }
     if (withDisplay && !display.empty())
         environment.push_back("DISPLAY=" + display);
+    environment.push_back("XDG_CONFIG_HOME=" + ProgramConfigHome().string());
     std::vector<char *> envp, argv;
     for (auto &entry : environment)
         envp.push_back(entry.data());
@@ -105,6 +118,8 @@ protected:
     }
     void TearDown() override
     {
+        std::error_code error;
+        std::filesystem::remove_all(ProgramConfigHome(), error);
         if (FDisplay != nullptr) {
             XSetErrorHandler(FPreviousHandler);
             XCloseDisplay(FDisplay);
@@ -227,6 +242,36 @@ TEST_F(ScreensaverProgram, ConfigurationModeShowsItsTitledWindowAndEndsWhenItClo
     EXPECT_EQ(Finish(run), 0);
 }
 
+// The settings the started programs keep, as the settings store reads them; nullopt when there is no key.
+std::optional<TSettings> ProgramSettings()
+{
+    Platform::TFileRegistry files(ProgramConfigHome());
+    TSettingsStore store(files);
+    store.SetBrandName("Tessaly Software");
+    store.SetSSName("Halcyra Screensaver");
+    if (!files.OpenKey(store.KeyPath()))
+        return std::nullopt;
+    store.SetRegistry();
+    return store.Loaded();
+}
+
+TEST_F(ScreensaverProgram, TheSettingsDialogStoresTheDefaultsAtOnceAndClosingItExitsZero)
+{
+    ASSERT_FALSE(ProgramSettings());
+    TRun run = Start({"/c"}, true);
+    const Window window = FindWindowOf(FDisplay, run.Pid, "Screensaver Configuration");
+    ASSERT_NE(window, 0u);
+    XWindowAttributes attributes;
+    ASSERT_NE(XGetWindowAttributes(FDisplay, window, &attributes), 0);
+    EXPECT_EQ(attributes.width, 539);
+    EXPECT_EQ(attributes.height, 576);
+    // The window is shown after the start-up: the twelve values are stored before any button.
+    EXPECT_EQ(ProgramSettings(), TSettings::Defaults());
+    AskToClose(FDisplay, window);
+    EXPECT_EQ(Finish(run), 0);
+    EXPECT_EQ(ProgramSettings(), TSettings::Defaults()) << "closing by the title bar writes nothing";
+}
+
 TEST_F(ScreensaverProgram, SaverModeCoversTheScreenAndEndsWhenItCloses)
 {
     TRun run = Start({"/s"}, true);
@@ -237,6 +282,12 @@ TEST_F(ScreensaverProgram, SaverModeCoversTheScreenAndEndsWhenItCloses)
     EXPECT_EQ(attributes.width, DisplayWidth(FDisplay, DefaultScreen(FDisplay)));
     EXPECT_EQ(attributes.height, DisplayHeight(FDisplay, DefaultScreen(FDisplay)));
     EXPECT_EQ(waitpid(run.Pid, nullptr, WNOHANG), 0) << "the saver runs until it is told to end";
+    // The hidden configuration form runs its start-up right after the window shows: a first run
+    // stores the defaults (the wait is a safety bound, not a budget).
+    std::optional<TSettings> settings;
+    for (int attempt = 0; attempt < 200 && !(settings = ProgramSettings()); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(settings, TSettings::Defaults());
     // A request that arrives while the window is still being set up is lost, as a click would be,
     // and the libraries may replace the window they showed first: find the window and ask again
     // until the program has gone (a safety bound, not a budget).

@@ -1,5 +1,6 @@
 // The run modes driven through fakes of the platform: the mode choice, the preview's wait and
 // drawing, the password change's two failures and its call, and the error display.
+#include "config/SettingsDialog.h"
 #include "shell/RunModes.h"
 #include "support/FakeApplication.h"
 #include "support/TestPictures.h"
@@ -210,6 +211,22 @@ TEST_F(RunModes, WithoutFormsAPlainWindowStandsIn)
     EXPECT_EQ(Application.WindowKinds[0], Platform::TMainWindowKind::FullScreen);
     EXPECT_EQ(Application.WindowKinds[1], Platform::TMainWindowKind::Dialog);
     EXPECT_EQ(Application.RunCount, 2);
+}
+
+TEST_F(RunModes, SaverModeCreatesTheHiddenConfigurationFormAfterItsWindowAndKeepsItForTheRun)
+{
+    Services.RunSaverForms = nullptr;
+    std::vector<std::string> steps;
+    Services.CreateHiddenConfigurationForm = [&]() -> std::unique_ptr<THiddenForm2> {
+        steps.push_back("form after " + std::to_string(Application.WindowKinds.size()) + " window(s), " +
+                        std::to_string(Application.RunCount) + " run(s)");
+        return nullptr;
+    };
+    Run({"/s"});
+    Run({"/c"});
+    EXPECT_EQ(steps, (std::vector<std::string>{"form after 1 window(s), 0 run(s)"})) << "configuration mode has none";
+    EXPECT_EQ(Application.RunCount, 1);
+    EXPECT_EQ(ConfigurationRuns, 1);
 }
 
 TEST_F(RunModes, AWindowThatCannotBeCreatedIsReportedNotRun)

@@ -1,6 +1,8 @@
 // The Windows module and its backends on a real Windows API (Wine in our runs): the registry values
 // as Windows keeps them, the module's resources, foreign windows, MPR.DLL, and the .scr started as a
-// host starts it, its message boxes read and closed through the window system.
+// host starts it, its message boxes read and closed and its settings dialog driven through the
+// window system.
+#include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
 #include "imaging/BmpDecoder.h"
 #include "platform/Clock.h"
@@ -8,14 +10,18 @@
 #include "platform/ForeignWindow.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
+#include "platform/SettingsDialogView.h"
 #include "platform/WebBrowser.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace Halcyra {
@@ -35,7 +41,9 @@ struct TStartedProgram {
 
 TStartedProgram StartModule(const std::string &arguments)
 {
-    std::string commandLine = "\"" + ModulePath() + "\" " + arguments;
+    // Appended piece by piece: GCC 12 warns falsely about the temporaries of one long sum here.
+    std::string commandLine = "\"";
+    commandLine.append(ModulePath()).append("\" ").append(arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     TStartedProgram program;
@@ -57,27 +65,24 @@ long FinishModule(TStartedProgram &program)
     return static_cast<long>(code);
 }
 
-struct TFoundBox {
+struct TFoundWindow {
     DWORD Process;
+    std::function<bool(HWND)> Wanted;
     HWND Window = nullptr;
 };
 
-// The message box the program shows, found by its dialog class and owner process.
-HWND FindMessageBox(DWORD process)
+// A shown top-level window of the process that the test wants (a safety bound, not a budget).
+HWND FindShownWindow(DWORD process, std::function<bool(HWND)> wanted)
 {
     for (int attempt = 0; attempt < 600; ++attempt) {
-        TFoundBox found{process};
+        TFoundWindow found{process, wanted};
         EnumWindows(
             [](HWND window, LPARAM data) -> BOOL {
-                auto *box = reinterpret_cast<TFoundBox *>(data);
+                auto *search = reinterpret_cast<TFoundWindow *>(data);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);
-                char className[64] = {};
-                GetClassNameA(window, className, sizeof className);
-                // The dialog exists a moment before its text does; only a shown box with its text counts.
-                if (owner == box->Process && std::string(className) == "#32770" && IsWindowVisible(window) &&
-                    GetWindowTextLengthA(GetDlgItem(window, 0xFFFF)) > 0) {
-                    box->Window = window;
+                if (owner == search->Process && IsWindowVisible(window) && search->Wanted(window)) {
+                    search->Window = window;
                     return FALSE;
                 }
                 return TRUE;
@@ -88,6 +93,17 @@ HWND FindMessageBox(DWORD process)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return nullptr;
+}
+
+// The message box the program shows, found by its dialog class.
+HWND FindMessageBox(DWORD process)
+{
+    return FindShownWindow(process, [](HWND window) {
+        char className[64] = {};
+        GetClassNameA(window, className, sizeof className);
+        // The dialog exists a moment before its text does; only a box with its text counts.
+        return std::string(className) == "#32770" && GetWindowTextLengthA(GetDlgItem(window, 0xFFFF)) > 0;
+    });
 }
 
 std::string TextOfBox(HWND box)
@@ -236,6 +252,130 @@ TEST(WindowsRegistry, TheSettingsAreDwordAndStringValuesOfTheUsersKey)
     RegCloseKey(key);
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, ("SOFTWARE\\" + brand).c_str());
+}
+
+// The settings key of the module, as the dialog and the engine name it.
+constexpr const char *ProductKey = "SOFTWARE\\Tessaly Software\\Halcyra Screensaver";
+
+void ForgetProductKey()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, ProductKey);
+}
+
+// What the module's key holds, read as the engine reads it; nullopt when there is no key.
+std::optional<TSettings> ProductSettings()
+{
+    TSettingsStore store(Platform::UserRegistry());
+    store.SetBrandName("Tessaly Software");
+    store.SetSSName("Halcyra Screensaver");
+    if (!Platform::UserRegistry().OpenKey(store.KeyPath()))
+        return std::nullopt;
+    store.SetRegistry();
+    return store.Loaded();
+}
+
+// The shown settings dialog of the process.
+HWND FindSettingsDialog(DWORD process)
+{
+    return FindShownWindow(process, [](HWND window) { return CaptionOf(window) == "Screensaver Configuration"; });
+}
+
+// A control of the dialog by its id, wherever it sits (on the form or on a page).
+HWND DialogControl(HWND dialog, Platform::TDialogControlId id)
+{
+    struct TSearch {
+        int Id;
+        HWND Found = nullptr;
+    } search{static_cast<int>(id)};
+    EnumChildWindows(
+        dialog,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto *wanted = reinterpret_cast<TSearch *>(data);
+            if (GetDlgCtrlID(window) == wanted->Id) {
+                wanted->Found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+// Clicks a tab of the dialog's tab control as the mouse would; the tab's place is asked of the
+// control through memory of the dialog's process.
+void ClickTab(HANDLE process, HWND tabs, int index)
+{
+    void *remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    RECT box{};
+    SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote, &box, sizeof box, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    SendMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(tabs, WM_LBUTTONUP, 0, at);
+}
+
+// Picks a list entry as the user would: the selection, then the notice to the list's parent.
+void PickListEntry(HWND list, int index)
+{
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+TEST(WindowsSettingsDialog, AFirstRunStoresTheDefaultsBeforeAnyButtonAndClosingExitsZero)
+{
+    ForgetProductKey();
+    TStartedProgram program = StartModule("/c");
+    ASSERT_TRUE(program.Started);
+    HWND dialog = FindSettingsDialog(program.Process.dwProcessId);
+    ASSERT_NE(dialog, nullptr);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, 539);
+    EXPECT_EQ(client.bottom, 576);
+    EXPECT_EQ(ProductSettings(), TSettings::Defaults());
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(FinishModule(program), 0);
+    EXPECT_EQ(ProductSettings(), TSettings::Defaults());
+    ForgetProductKey();
+}
+
+TEST(WindowsSettingsDialog, ACityChosenOnTheWeatherTabIsStoredByOk)
+{
+    using Platform::TDialogControlId;
+    ForgetProductKey();
+    // Austria's third city, from the table the module carries too.
+    const TLocationTable table = EmbeddedLocationTable(Platform::ModuleResources());
+    const std::size_t austria = 14;
+    ASSERT_EQ(table.CountryName(austria), "Austria");
+    const auto cities = table.CitiesOf(austria);
+    ASSERT_GT(cities.size(), 2u);
+    const std::string expected(cities[2].Code);
+
+    TStartedProgram program = StartModule("/c");
+    ASSERT_TRUE(program.Started);
+    HWND dialog = FindSettingsDialog(program.Process.dwProcessId);
+    ASSERT_NE(dialog, nullptr);
+    ClickTab(program.Process.hProcess, DialogControl(dialog, TDialogControlId::PageControl1), 1);
+    HWND countries = DialogControl(dialog, TDialogControlId::ComboBox1Country);
+    HWND cities2 = DialogControl(dialog, TDialogControlId::ComboBox1City);
+    ASSERT_NE(countries, nullptr);
+    ASSERT_NE(cities2, nullptr);
+    EXPECT_EQ(SendMessageA(countries, CB_GETCOUNT, 0, 0), 221);
+    EXPECT_EQ(SendMessageA(countries, CB_GETCURSEL, 0, 0), 210) << "the default location is in the USA";
+    PickListEntry(countries, static_cast<int>(austria));
+    EXPECT_EQ(SendMessageA(cities2, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(cities.size()));
+    PickListEntry(cities2, 2);
+    HWND ok = DialogControl(dialog, TDialogControlId::BTOK);
+    ASSERT_NE(ok, nullptr);
+    PostMessageA(ok, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageA(ok, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_EQ(FinishModule(program), 0);
+    const auto stored = ProductSettings();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->WeatherCode, expected);
+    ForgetProductKey();
 }
 
 } // namespace

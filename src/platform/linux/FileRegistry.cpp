@@ -304,17 +304,17 @@ public:
     bool WriteValue(const std::string &name, const TRegistryValue &value) override
     {
         auto entries = Entries();
-        bool replaced = false;
-        for (auto &entry : entries) {
-            if (SameNameIgnoringCase(entry.Name, name)) {
-                entry.Value = value;
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced)
-            entries.push_back({name, value});
+        SetEntry(entries, name, value);
         return Replace(entries);
+    }
+
+    // All values go into one new key file: a reader sees either none of them or all.
+    std::size_t WriteValues(const std::vector<TRegistryNamedValue> &values) override
+    {
+        auto entries = Entries();
+        for (const auto &value : values)
+            SetEntry(entries, value.Name, value.Value);
+        return Replace(entries) ? values.size() : 0;
     }
 
     bool DeleteValue(const std::string &name) override
@@ -358,6 +358,17 @@ public:
     }
 
 private:
+    static void SetEntry(std::vector<KeyFileFormat::TEntry> &entries, const std::string &name, const TRegistryValue &value)
+    {
+        for (auto &entry : entries) {
+            if (SameNameIgnoringCase(entry.Name, name)) {
+                entry.Value = value;
+                return;
+            }
+        }
+        entries.push_back({name, value});
+    }
+
     std::vector<KeyFileFormat::TEntry> Entries() const
     {
         auto text = ReadFile(FFile);

@@ -128,7 +128,9 @@ public:
             while (!FClosed && SDL_PollEvent(&event))
                 HandleSdlEvent(event);
         }
-        if (FGtkWindow != nullptr) {
+        // Any GTK window of the process (the settings dialog's too) keeps painting while a caller
+        // waits here, as the HTTP client does.
+        if (FGtkWindow != nullptr || gdk_display_get_default() != nullptr) {
             while (gtk_events_pending())
                 gtk_main_iteration_do(FALSE);
         }

@@ -1,0 +1,276 @@
+// Tests of the RSS News tab against a directory server on 127.0.0.1: the title of the current
+// feed, the categories and the feeds of a category as the directory answers them, and what the
+// tab does when the network fails, when an address is unusable, and while a request waits.
+#include "config/Form2Fixture.h"
+#include "config/NewsDirectory.h"
+#include "net/LoopbackServer.h"
+
+#include <atomic>
+#include <future>
+#include <map>
+#include <optional>
+
+namespace Halcyra::Testing {
+namespace {
+
+constexpr const char *Feed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>World &amp; News</title>"
+                             "<item><title>First headline</title></item></channel></rss>";
+constexpr const char *TwoCategories = "<categories count=\"2\"><item><category>World</category><id>7</id></item>"
+                                      "<item><category>Tech</category><id>a b&c</id></item></categories>";
+constexpr const char *TechFeeds = "<rsslist count=\"2\"><item><title>Gadgets</title><url>http://gadgets.example/rss</url></item>"
+                                  "<item><title>Code</title><url>http://code.example/rss</url></item></rsslist>";
+
+// The path of a request as its first line names it ("GET <path> HTTP/1.0"); the path may hold blanks.
+std::string PathOf(const std::string &request)
+{
+    const std::string line = request.substr(0, request.find("\r\n"));
+    const std::size_t end = line.rfind(" HTTP/1.0");
+    return line.size() > 4 && end != std::string::npos ? line.substr(4, end - 4) : line;
+}
+
+class NewsDirectory : public Form2Test {
+protected:
+    NewsDirectory()
+    {
+        Answers["/feed.xml"] = Feed;
+        Answers[DirectoryCategoriesPath] = TwoCategories;
+        Answers[std::string(DirectoryFeedListPath) + "a b&c"] = TechFeeds;
+        Answers[std::string(DirectoryFeedListPath) + "7"] = "<rsslist count=\"0\"></rsslist>";
+        // The answers are complete before the server's thread starts, and never change.
+        Server.emplace([this](TLoopbackConnection &connection, const std::string &request) {
+            const std::string path = PathOf(request);
+            if (path.starts_with(DirectoryFeedListPath) && HoldFeedLists.load())
+                ReleaseFeedLists.wait_for(std::chrono::seconds(30));
+            auto found = Answers.find(path);
+            const std::string body = found == Answers.end() ? "<html>no such page</html>" : found->second;
+            connection.Send(TLoopbackServer::Response(found == Answers.end() ? 404 : 200, "OK", "", body));
+        });
+        Services.WebHost = Server->GetAuthority();
+    }
+
+    // Opens the form with this feed address (and proxy settings) stored.
+    void OpenWithFeed(const std::string &url, int useProxy = 0, const std::string &port = "")
+    {
+        TSettings settings = TSettings::Defaults();
+        settings.RSS_Url = url;
+        settings.UseProxy = useProxy;
+        settings.Proxy = "127.0.0.1";
+        settings.Port = port;
+        Store.WriteAll(settings);
+        Open();
+    }
+    std::string FeedUrl() const { return "http://" + Server->GetAuthority() + "/feed.xml"; }
+    std::vector<std::string> Paths() const
+    {
+        std::vector<std::string> paths;
+        for (const auto &request : Server->GetRequests())
+            paths.push_back(PathOf(request));
+        return paths;
+    }
+
+    std::map<std::string, std::string> Answers;
+    // Feed lists wait for ReleaseFeedLists while HoldFeedLists is set (after the future).
+    std::shared_future<void> ReleaseFeedLists;
+    std::atomic<bool> HoldFeedLists = false;
+    std::optional<TLoopbackServer> Server;
+};
+
+TEST_F(NewsDirectory, TheFirstShowingLoadsTheFeedsTitleAndTheCategories)
+{
+    OpenWithFeed(FeedUrl());
+    ShowPage(TId::TabSheet3);
+    EXPECT_EQ(View->GetText(TId::UrlNews), FeedUrl());
+    EXPECT_EQ(View->GetText(TId::StaticText3), "World & News");
+    EXPECT_EQ(View->Items(TId::ComboBox1Category), (std::vector<std::string>{"User Defined", "World", "Tech"}));
+    EXPECT_EQ(Form->ListBox1IdCategory, (std::vector<std::string>{"0", "7", "a b&c"}));
+    EXPECT_EQ(Selected(TId::ComboBox1Category), "User Defined");
+    EXPECT_TRUE(Form->GetDirectoryLoaded());
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"/feed.xml", DirectoryCategoriesPath}));
+    // Shown again: the address is put back, nothing is loaded again.
+    ShowPage(TId::TabSheet3);
+    EXPECT_EQ(Server->GetRequests().size(), 2u);
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(NewsDirectory, AnswersWithoutTheRootNameListOnlyUserDefined)
+{
+    const char *bodies[] = {"<?xml version=\"1.0\"?><categories count=\"1\"><item><category>World</category><id>7</id></item></categories>",
+                            "<categories><item><category>World</category><id>7</id></item></categories>",
+                            "<html><item><category>World</category><id>7</id></item></html>", ""};
+    for (const char *body : bodies) {
+        SCOPED_TRACE(body);
+        const TLoopbackServer other([body](TLoopbackConnection &connection, const std::string &) {
+            connection.Send(TLoopbackServer::Response(200, "OK", "", body));
+        });
+        Services.WebHost = other.GetAuthority();
+        OpenWithFeed(FeedUrl());
+        ShowPage(TId::TabSheet3);
+        EXPECT_EQ(View->Items(TId::ComboBox1Category), (std::vector<std::string>{"User Defined"}));
+        EXPECT_EQ(Form->ListBox1IdCategory, (std::vector<std::string>{"0"}));
+    }
+}
+
+TEST_F(NewsDirectory, TheFeedsTitleIsTakenOnlyFromABodyThatStartsLikeAFeed)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"<rss version=\"2.0\"><channel><title><![CDATA[Tom&#039;s]]></title></channel></rss>", "Tom's"},
+        {"<?xml version=\"1.0\"?><feed><title>Atom</title></feed>", "Atom"},
+        {"<rss><channel><title>No blank after rss</title></channel></rss>", "Not Available"},
+        {"<html><title>A page</title></html>", "Not Available"},
+        {"<rss version=\"2.0\"><channel></channel></rss>", "Not Available"},
+    };
+    for (auto [body, title] : cases)
+        EXPECT_EQ(FeedTitle(body), title) << body;
+}
+
+TEST_F(NewsDirectory, PickingACategoryListsItsFeedsAndTakesTheFirstAddress)
+{
+    OpenWithFeed(FeedUrl());
+    ShowPage(TId::TabSheet3);
+    PickEntry(TId::ComboBox1Category, "Tech");
+    // The id goes out as received: blank and ampersand unencoded.
+    EXPECT_EQ(Paths().back(), std::string(DirectoryFeedListPath) + "a b&c");
+    EXPECT_EQ(View->Items(TId::ComboBox2TitleNews), (std::vector<std::string>{"Gadgets", "Code"}));
+    EXPECT_EQ(Selected(TId::ComboBox2TitleNews), "Gadgets");
+    EXPECT_EQ(View->GetText(TId::StaticText3), "Gadgets");
+    EXPECT_EQ(View->GetText(TId::UrlNews), "http://gadgets.example/rss");
+    EXPECT_EQ(Form->GetPendingRSS_Url(), "http://gadgets.example/rss");
+
+    Pick(TId::ComboBox2TitleNews, 1);
+    EXPECT_EQ(View->GetText(TId::StaticText3), "Code");
+    EXPECT_EQ(Form->GetPendingRSS_Url(), "http://code.example/rss");
+
+    // "User Defined" clears the feeds and keeps the address.
+    const std::size_t requests = Server->GetRequests().size();
+    PickEntry(TId::ComboBox1Category, "User Defined");
+    EXPECT_TRUE(View->Items(TId::ComboBox2TitleNews).empty());
+    EXPECT_EQ(Form->GetPendingRSS_Url(), "http://code.example/rss");
+    EXPECT_EQ(Server->GetRequests().size(), requests);
+    Click(TId::BTOK);
+    EXPECT_EQ(Stored().RSS_Url, "http://code.example/rss");
+}
+
+TEST_F(NewsDirectory, ACategoryWithoutFeedsKeepsTheAddress)
+{
+    OpenWithFeed(FeedUrl());
+    ShowPage(TId::TabSheet3);
+    Type(TId::UrlNews, "http://typed.example/rss");
+    PickEntry(TId::ComboBox1Category, "World");
+    EXPECT_TRUE(View->Items(TId::ComboBox2TitleNews).empty());
+    EXPECT_EQ(View->GetText(TId::UrlNews), "http://typed.example/rss");
+    EXPECT_EQ(Form->GetPendingRSS_Url(), "http://typed.example/rss");
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(NewsDirectory, WithoutANetworkTheTitleIsNotAvailableAndTheCategoriesWait)
+{
+    Services.WebHost = "127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
+    OpenWithFeed("http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()) + "/feed.xml");
+    const std::string address = View->GetText(TId::UrlNews);
+    ShowPage(TId::TabSheet3);
+    EXPECT_EQ(View->GetText(TId::StaticText3), "Not Available");
+    EXPECT_EQ(View->Items(TId::ComboBox1Category), (std::vector<std::string>{"Please wait..."}));
+    EXPECT_TRUE(Errors.empty()) << "socket errors show no message";
+    EXPECT_TRUE(Form->GetDirectoryLoaded());
+    // Picking the only entry requests nothing and keeps the address.
+    const std::string pending = Form->GetPendingRSS_Url();
+    Pick(TId::ComboBox1Category, 0);
+    EXPECT_TRUE(View->Items(TId::ComboBox2TitleNews).empty());
+    EXPECT_EQ(Form->GetPendingRSS_Url(), pending);
+    EXPECT_TRUE(View->IsEnabled(TId::ComboBox1Category));
+}
+
+TEST_F(NewsDirectory, AnUnusableAddressOrPortIsShownAndTheDirectoryLoadsAtTheNextShowing)
+{
+    struct TCase {
+        std::string Url;
+        int UseProxy;
+        std::string Port;
+        std::string Error;
+    };
+    const TCase cases[] = {{"", 0, "", "Empty URL"},
+                           {"https://secure.example/rss", 0, "", "HTTP Secure Socket is not supported"},
+                           {FeedUrl(), 1, "abc", "'abc' is not a valid integer value"}};
+    for (const TCase &test : cases) {
+        SCOPED_TRACE(test.Error);
+        Errors.clear();
+        OpenWithFeed(test.Url, test.UseProxy, test.Port);
+        const std::size_t requests = Server->GetRequests().size();
+        ShowPage(TId::TabSheet3);
+        ShowPage(TId::TabSheet3);
+        EXPECT_EQ(Errors, (std::vector<std::string>{test.Error, test.Error}));
+        EXPECT_FALSE(Form->GetDirectoryLoaded());
+        EXPECT_EQ(Server->GetRequests().size(), requests) << "no directory request";
+        EXPECT_TRUE(View->IsEnabled(TId::ComboBox1Category));
+        EXPECT_FALSE(View->Closed());
+    }
+    // Once an address is typed, the next showing loads.
+    Errors.clear();
+    OpenWithFeed("");
+    Type(TId::UrlNews, FeedUrl());
+    ShowPage(TId::TabSheet3);
+    EXPECT_TRUE(Errors.empty());
+    EXPECT_TRUE(Form->GetDirectoryLoaded());
+}
+
+TEST_F(NewsDirectory, WhileAFeedListLoadsNoSecondRequestStarts)
+{
+    std::promise<void> release;
+    ReleaseFeedLists = release.get_future().share();
+    HoldFeedLists.store(true);
+    OpenWithFeed(FeedUrl());
+    ShowPage(TId::TabSheet3);
+
+    bool sawWait = false;
+    Application.OnProcessMessages = [&] {
+        if (sawWait)
+            return;
+        sawWait = true;
+        EXPECT_TRUE(Form->GetRequestRunning());
+        EXPECT_FALSE(View->IsEnabled(TId::ComboBox1Category));
+        EXPECT_FALSE(View->IsEnabled(TId::ComboBox2TitleNews));
+        // The user gets a pick and a tab switch in anyway: neither starts a request.
+        PickEntry(TId::ComboBox1Category, "World");
+        ShowPage(TId::TabSheet3);
+        release.set_value();
+    };
+    PickEntry(TId::ComboBox1Category, "Tech");
+    Application.OnProcessMessages = nullptr;
+    EXPECT_TRUE(sawWait);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"/feed.xml", DirectoryCategoriesPath, std::string(DirectoryFeedListPath) + "a b&c"}));
+    EXPECT_EQ(View->Items(TId::ComboBox2TitleNews), (std::vector<std::string>{"Gadgets", "Code"}));
+    EXPECT_TRUE(View->IsEnabled(TId::ComboBox1Category));
+    EXPECT_TRUE(View->IsEnabled(TId::ComboBox2TitleNews));
+    EXPECT_TRUE(Errors.empty()) << "no \"Already connected\"";
+}
+
+TEST_F(NewsDirectory, ATypedAddressIsPendingAtOnceAndOnlyOkStoresIt)
+{
+    OpenWithFeed(FeedUrl());
+    ShowPage(TId::TabSheet3);
+    Type(TId::UrlNews, "http://mine.example/rss");
+    EXPECT_EQ(Form->GetPendingRSS_Url(), "http://mine.example/rss");
+    EXPECT_EQ(View->GetText(TId::StaticText3), "World & News") << "typing does not refresh the title";
+    Click(TId::BTCancel);
+    EXPECT_EQ(Stored().RSS_Url, FeedUrl());
+    Open();
+    Type(TId::UrlNews, "http://mine.example/rss");
+    Click(TId::BTOK);
+    EXPECT_EQ(Stored().RSS_Url, "http://mine.example/rss");
+}
+
+TEST(NewsDirectoryAnswers, EntriesAreTakenVerbatimAndBounded)
+{
+    EXPECT_EQ(DirectoryEntries("<rsslist ><item><title> A &amp; B </title><url>u1</url></item><item><url>u2</url></item>", "title", "url").size(), 2u);
+    const auto entries = DirectoryEntries("<rsslist ><item><title> A &amp; B </title><url>u1</url></item><item><url>u2</url></item>", "title", "url");
+    EXPECT_EQ(entries[0].Name, " A &amp; B ");
+    EXPECT_EQ(entries[1].Name, "");
+    EXPECT_EQ(entries[1].Value, "u2");
+    std::string many = "<rsslist >";
+    for (int i = 0; i < 5000; ++i)
+        many += "<item><title>t</title><url>u</url></item>";
+    EXPECT_EQ(DirectoryEntries(many, "title", "url").size(), MaxDirectoryEntries);
+}
+
+} // namespace
+} // namespace Halcyra::Testing
