@@ -20,7 +20,7 @@ public:
     // The error text of the attempt, or "connected".
     std::string ConnectTo(const std::string &host)
     {
-        ResetAbort();
+        BeginRequest({});
         try {
             Connect(host, 80);
         } catch (const std::exception &error) {
