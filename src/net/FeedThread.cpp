@@ -11,8 +11,10 @@
 namespace Halcyra::Net {
 
 WeatherHTTP::WeatherHTTP(Platform::IApplication &application, THttpClient &client, IFeedTargets &targets,
-                         const TFeedSettings &settings, std::function<int()> minute, TThreadStart start)
-    : FApplication(application), FClient(client), FTargets(targets), FSettings(settings), FMinute(std::move(minute))
+                         const TFeedSettings &settings, std::function<int()> minute, TThreadStart start,
+                         std::chrono::milliseconds stepPause)
+    : FApplication(application), FClient(client), FTargets(targets), FSettings(settings), FMinute(std::move(minute)),
+      FStepPause(stepPause)
 {
     if (start == TThreadStart::Running)
         Start();
@@ -50,7 +52,8 @@ void WeatherHTTP::Execute()
         // A loop that has ended runs no more steps: nothing is left to pace.
         if (!FApplication.Synchronize([this] { FeedTick(); }))
             break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::unique_lock lock(FPauseMutex);
+        FPauseWake.wait_for(lock, FEnd.get_token(), FStepPause, [] { return false; });
     }
     FFinished = true;
 }

@@ -8,8 +8,11 @@
 #include "platform/Application.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <stop_token>
 #include <thread>
 
@@ -24,12 +27,16 @@ public:
     static constexpr int RefreshMinutes = 30;
     // The time budget of every feed download, in milliseconds.
     static constexpr int FeedTimeOut = 5000;
+    // The pause between two feed steps. The steps only count minute changes, so four a second are
+    // plenty; a shorter pause keeps the user-interface thread and the X server busy for nothing.
+    static constexpr std::chrono::milliseconds StepPause{250};
 
     // client, targets and application must outlive the thread object; settings are copied. minute
-    // returns the minute (0..59) of the local time now.
+    // returns the minute (0..59) of the local time now. stepPause replaces StepPause (the tests step
+    // faster).
     WeatherHTTP(Platform::IApplication &application, THttpClient &client, IFeedTargets &targets,
                 const TFeedSettings &settings, std::function<int()> minute,
-                TThreadStart start = TThreadStart::Running);
+                TThreadStart start = TThreadStart::Running, std::chrono::milliseconds stepPause = StepPause);
     // Asks the thread to end and waits for it, handling the application's messages meanwhile so that a
     // step the thread is waiting on can still run (it does nothing once the end is asked). Must not be
     // called from inside a feed step, that is from a handler that runs while a download waits.
@@ -70,6 +77,10 @@ private:
     // The end request. Every download of the feed carries its token, so an end asked just before a
     // download starts still ends it, where the client's own abort mark would be cleared by the start.
     std::stop_source FEnd;
+    // The pause between steps, cut short by the end request.
+    std::chrono::milliseconds FStepPause;
+    std::mutex FPauseMutex;
+    std::condition_variable_any FPauseWake;
     std::atomic<bool> FFinished = false;
     bool FInFeedTick = false;
     std::thread FThread;

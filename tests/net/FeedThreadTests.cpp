@@ -20,6 +20,9 @@
 namespace Halcyra::Net {
 namespace {
 
+// The tests that need many steps take them 1 ms apart.
+constexpr std::chrono::milliseconds FastSteps{1};
+
 using Testing::ReadNetTestFile;
 using Testing::TLoopbackConnection;
 using Testing::TLoopbackServer;
@@ -481,10 +484,13 @@ TEST(FeedThread, RunsTheStepUntilAskedToEnd)
     settings.RSS_Url = "http://" + feeds.FServer.GetAuthority() + "/news";
     std::atomic<int> steps = 0;
     {
-        WeatherHTTP feed(application, client, values, settings, [&] {
-            ++steps;
-            return 0;
-        });
+        WeatherHTTP feed(
+            application, client, values, settings,
+            [&] {
+                ++steps;
+                return 0;
+            },
+            TThreadStart::Running, FastSteps);
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (steps < 20 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -539,11 +545,14 @@ TEST(FeedThread, StepsRunOnTheUserInterfaceThreadAndEndingDoesNotDeadlock)
     std::atomic<int> steps = 0;
     std::atomic<int> elsewhere = 0;
     {
-        WeatherHTTP feed(application, client, values, TFeedSettings{}, [&] {
-            if (std::this_thread::get_id() != uiThread)
-                ++elsewhere;
-            return ++steps % 60;
-        });
+        WeatherHTTP feed(
+            application, client, values, TFeedSettings{},
+            [&] {
+                if (std::this_thread::get_id() != uiThread)
+                    ++elsewhere;
+                return ++steps % 60;
+            },
+            TThreadStart::Running, FastSteps);
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (steps < 50 && std::chrono::steady_clock::now() < deadline) {
             application.ProcessMessages();
@@ -554,6 +563,22 @@ TEST(FeedThread, StepsRunOnTheUserInterfaceThreadAndEndingDoesNotDeadlock)
     EXPECT_GE(steps.load(), 50);
     EXPECT_EQ(elsewhere.load(), 0);
     EXPECT_GE(values.GetRefreshCounter(), 1);
+}
+
+TEST(FeedThread, AnEndAskedDuringThePauseEndsItWithoutWaitingItOut)
+{
+    Testing::TFakeApplication application;
+    THttpClient client(Platform::Sockets(), application);
+    TFeedValues values;
+    std::atomic<int> steps = 0;
+    {
+        // A pause no test run outlives: the thread object's end must cut it short.
+        WeatherHTTP feed(application, client, values, TFeedSettings{}, [&] { return ++steps; }, TThreadStart::Running,
+                         std::chrono::hours(1));
+        while (steps == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(steps.load(), 1);
 }
 
 } // namespace
