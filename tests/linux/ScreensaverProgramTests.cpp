@@ -1,8 +1,13 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
-// test creates, a preview window destroyed before it is shown, the password mode, and the settings
-// dialog with the key file it writes. The program keeps its settings in a folder of the test's own.
+// test creates, a preview window destroyed before it is shown, the password mode, the settings dialog
+// with the key file it writes, and the running saver: its animated scene, its input and exit, and its
+// feeds fetched through a proxy on 127.0.0.1. The program keeps its settings in folders of the test's own.
+#include "BuildHosts.h"
 #include "engine/SettingsStore.h"
 #include "imaging/BmpDecoder.h"
+#include "imaging/Picture.h"
+#include "net/LoopbackServer.h"
+#include "net/NetTestData.h"
 #include "platform/Resources.h"
 #include "platform/linux/FileRegistry.h"
 
@@ -11,16 +16,22 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <set>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char **environ;
 
@@ -30,6 +41,19 @@ namespace {
 struct TRun {
     pid_t Pid = -1;
     int ErrorPipe = -1;
+
+    TRun() = default;
+    TRun(TRun &&other) noexcept : Pid(std::exchange(other.Pid, -1)), ErrorPipe(std::exchange(other.ErrorPipe, -1)) {}
+    TRun &operator=(TRun &&) = delete;
+    // A test that stopped early leaves no program behind: it would hold the test's output open, and
+    // the test would not end until it did.
+    ~TRun()
+    {
+        if (Pid > 0 && waitpid(Pid, nullptr, WNOHANG) == 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+    }
 };
 
 // The folder the started programs keep their settings in (their $XDG_CONFIG_HOME), one per test
@@ -39,20 +63,50 @@ std::filesystem::path ProgramConfigHome()
     return std::filesystem::temp_directory_path() / ("halcyra-program-" + std::to_string(getpid()));
 }
 
-// Starts the program with the given arguments; withDisplay false removes DISPLAY from its environment,
-// a display name replaces it.
-TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display = "")
+// A folder of settings of the test's own, so that the program never reads or writes the user's: the
+// program's XDG_CONFIG_HOME. Given lines, it holds a key file with them.
+class TSettingsHome {
+public:
+    explicit TSettingsHome(const std::vector<std::string> &values = {})
+        : FFolder(std::filesystem::temp_directory_path() / ("halcyra-program-" + std::to_string(getpid()) + "-" +
+                                                            std::to_string(++FCount)))
+    {
+        std::filesystem::remove_all(FFolder);
+        std::filesystem::create_directories(FFolder / "Tessaly Software");
+        if (values.empty())
+            return;
+        std::ofstream file(FFolder / "Tessaly Software" / "Halcyra Screensaver.reg");
+        file << "[SOFTWARE\\Tessaly Software\\Halcyra Screensaver]\n";
+        for (const std::string &value : values)
+            file << value << "\n";
+    }
+    ~TSettingsHome() { std::filesystem::remove_all(FFolder); }
+
+    std::string Variable() const { return "XDG_CONFIG_HOME=" + FFolder.string(); }
+
+private:
+    static inline int FCount = 0;
+    std::filesystem::path FFolder;
+};
+
+// Starts the program with the given arguments and a settings folder of the test's (the test program's
+// own when none is given); withDisplay false removes DISPLAY from its environment, a display name
+// replaces it.
+TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display = "",
+           const TSettingsHome *settings = nullptr)
 {
     std::vector<std::string> environment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
-        const bool isDisplay = std::string(*entry).rfind("DISPLAY=", 0) == 0;
-        const bool isConfigHome = std::string(*entry).rfind("XDG_CONFIG_HOME=", 0) == 0;
-        if (!isConfigHome && (!isDisplay || (withDisplay && display.empty())))
-            environment.emplace_back(*entry);
+        const std::string variable = *entry;
+        const bool isDisplay = variable.rfind("DISPLAY=", 0) == 0;
+        if (variable.rfind("XDG_CONFIG_HOME=", 0) == 0)
+            continue;
+        if (!isDisplay || (withDisplay && display.empty()))
+            environment.push_back(variable);
     }
+    environment.push_back(settings != nullptr ? settings->Variable() : "XDG_CONFIG_HOME=" + ProgramConfigHome().string());
     if (withDisplay && !display.empty())
         environment.push_back("DISPLAY=" + display);
-    environment.push_back("XDG_CONFIG_HOME=" + ProgramConfigHome().string());
     std::vector<char *> envp, argv;
     for (auto &entry : environment)
         envp.push_back(entry.data());
@@ -251,8 +305,13 @@ std::optional<TSettings> ProgramSettings()
     store.SetSSName("Halcyra Screensaver");
     if (!files.OpenKey(store.KeyPath()))
         return std::nullopt;
-    store.SetRegistry();
-    return store.Loaded();
+    // The key may exist before its values are written: the main form opens it first.
+    try {
+        store.SetRegistry();
+        return store.Loaded();
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
 }
 
 TEST_F(ScreensaverProgram, TheSettingsDialogStoresTheDefaultsAtOnceAndClosingItExitsZero)
@@ -306,6 +365,61 @@ TEST_F(ScreensaverProgram, SaverModeCoversTheScreenAndEndsWhenItCloses)
     Finish(run);
 }
 
+// A pixel of the screen as the X server shows it.
+std::uint32_t ScreenPixel(Display *display, int x, int y)
+{
+    XImage *image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return 0xFFFFFFFFu;
+    const auto pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixel;
+}
+
+// Waits until the screen shows the colour at (x, y); a safety bound, not a budget.
+bool ScreenShows(Display *display, int x, int y, std::uint32_t colour)
+{
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        if (ScreenPixel(display, x, y) == colour)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// Whether the cursor the X server shows now has any visible pixel.
+bool CursorVisible(Display *display)
+{
+    XFixesCursorImage *cursor = XFixesGetCursorImage(display);
+    if (cursor == nullptr)
+        return false;
+    bool visible = false;
+    for (int i = 0; i < cursor->width * cursor->height && !visible; ++i)
+        visible = (cursor->pixels[i] >> 24) != 0;
+    XFree(cursor);
+    return visible;
+}
+
+void PressKey(Display *display, KeySym key)
+{
+    const KeyCode code = XKeysymToKeycode(display, key);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
+}
+
+Imaging::TPicture ModulePicture(const char *name)
+{
+    const auto stored = Platform::ModuleResources().Find(Platform::ResourceTypeData, name);
+    auto load = stored ? Imaging::TPicture::FromStored(*stored) : Imaging::TPictureLoad{};
+    return load.Picture ? *load.Picture : Imaging::TPicture{};
+}
+
+bool Running(pid_t process)
+{
+    return waitpid(process, nullptr, WNOHANG) == 0;
+}
+
 // An X server of the test's own, so that the test can end it under the program.
 class TOwnXServer {
 public:
@@ -348,6 +462,92 @@ public:
 private:
     pid_t FPid = -1;
 };
+
+// The running saver on an X server of its own: what one program leaves behind on a shared server (the
+// keyboard focus, the pointer's place) cannot change how the next one starts.
+class RunningSaver : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (FServer.Name.empty())
+            GTEST_SKIP() << "Xvfb could not be started";
+        FDisplay = XOpenDisplay(FServer.Name.c_str());
+        ASSERT_NE(FDisplay, nullptr);
+    }
+    void TearDown() override
+    {
+        if (FDisplay != nullptr)
+            XCloseDisplay(FDisplay);
+    }
+
+    TRun StartSaver(const TSettingsHome &settings) { return Start({"/s"}, true, FServer.Name, &settings); }
+
+    TOwnXServer FServer;
+    Display *FDisplay = nullptr;
+};
+
+TEST_F(RunningSaver, AnimatesItsSceneWithoutACursorAndEndsOnEscape)
+{
+    TSettingsHome settings;
+    TRun run = StartSaver(settings);
+    const Imaging::TPicture background = ModulePicture("QIM1");
+    ASSERT_FALSE(background.Empty());
+    ASSERT_TRUE(ScreenShows(FDisplay, 20, 20, background.Bitmap()->GetPixel(20, 20))) << "the background never showed";
+    // The water strip changes from one moment to the next.
+    std::vector<std::uint32_t> water;
+    for (int sample = 0; sample < 10; ++sample) {
+        water.push_back(ScreenPixel(FDisplay, 360, 600));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+    EXPECT_GT(std::set<std::uint32_t>(water.begin(), water.end()).size(), 1u) << "the sea stood still";
+    EXPECT_FALSE(CursorVisible(FDisplay)) << "the cursor shows over the scene";
+
+    PressKey(FDisplay, XK_Escape);
+    std::string errors;
+    EXPECT_EQ(Finish(run, &errors), 0) << errors;
+    EXPECT_TRUE(CursorVisible(FDisplay)) << "the cursor is back";
+}
+
+TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyAndShowsThem)
+{
+    std::string errors;
+    const std::string weather = Testing::ReadNetTestFile("weather-two-day-f.xml");
+    const std::string news = Testing::ReadNetTestFile("news-rss2-world.xml");
+    Testing::TLoopbackServer proxy([&](Testing::TLoopbackConnection &connection, const std::string &request) {
+        const bool forWeather = request.find("/forecastrss?") != std::string::npos;
+        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/xml\r\n", forWeather ? weather : news));
+    });
+    TSettingsHome settings({"\"ShowTime\"=dword:1", "\"ShowWeather\"=dword:1", "\"ShowNews\"=dword:1",
+                            "\"Brightness\"=dword:256", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"f\"",
+                            "\"WeatherCode\"=\"USOR0338\"", "\"RSS_Url\"=\"http://news.example/rss/world.xml\"",
+                            "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:1", "\"Proxy\"=\"127.0.0.1\"",
+                            "\"Port\"=\"" + std::to_string(proxy.GetPort()) + "\""});
+    TRun run = StartSaver(settings);
+    for (int attempt = 0; attempt < 200 && proxy.GetRequests().size() < 2; ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::vector<std::string> requests = proxy.GetRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string trailer = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+                                "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
+                                "Content-type: application/x-www-form-urlencoded\r\n\r\n";
+    const std::string weatherHost = BuildHosts::WeatherHost;
+    EXPECT_EQ(requests[0], "GET http://" + weatherHost + "/forecastrss?p=USOR0338&u=f HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n"
+                           "Host: " + weatherHost + "\r\n" + trailer);
+    EXPECT_EQ(requests[1], "GET http://news.example/rss/world.xml HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n"
+                           "Host: news.example\r\n" + trailer);
+    // Today's icon (code 32) where the not-available one stood, and the feed's name in grey.
+    const Imaging::TPicture icons = ModulePicture("QMV3Weather");
+    ASSERT_FALSE(icons.Empty());
+    EXPECT_TRUE(ScreenShows(FDisplay, 665 + 26, 706 + 26, icons.Bitmap()->GetPixel(26, 32 * 52 + 26)));
+    bool title = false;
+    for (int x = 90; x < 200 && !title; ++x)
+        for (int y = 705; y < 721 && !title; ++y)
+            title = ScreenPixel(FDisplay, x, y) == 0x999999u;
+    EXPECT_TRUE(title) << "no grey title";
+    EXPECT_TRUE(Running(run.Pid)) << "the saver goes on after the feeds";
+    PressKey(FDisplay, XK_Escape);
+    EXPECT_EQ(Finish(run, &errors), 0) << errors;
+}
 
 TEST(ScreensaverProgramOwnDisplay, TheSaverEndsWhenItsXServerGoesAway)
 {

@@ -1,0 +1,49 @@
+// The Windows module started as a host starts it, for the tests that run the program itself.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace Halcyra::Testing {
+
+inline std::string ModulePath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return (std::filesystem::path(path).parent_path().parent_path() / "HalcyraScreensaver.scr").string();
+}
+
+struct TStartedProgram {
+    PROCESS_INFORMATION Process{};
+    bool Started = false;
+};
+
+inline TStartedProgram StartModule(const std::string &arguments)
+{
+    // Appended piece by piece: GCC 12 warns falsely about the temporaries of one long sum here.
+    std::string commandLine = "\"";
+    commandLine.append(ModulePath()).append("\" ").append(arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    TStartedProgram program;
+    program.Started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &program.Process) != 0;
+    return program;
+}
+
+// Waits for the program to end (a safety bound, not a budget); its exit code, or -1 when it did not end.
+inline long FinishModule(TStartedProgram &program)
+{
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(program.Process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(program.Process.hProcess, &code);
+    else
+        TerminateProcess(program.Process.hProcess, 99);
+    CloseHandle(program.Process.hThread);
+    CloseHandle(program.Process.hProcess);
+    return static_cast<long>(code);
+}
+
+} // namespace Halcyra::Testing
