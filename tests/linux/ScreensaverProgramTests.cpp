@@ -502,6 +502,13 @@ TEST_F(RunningSaver, AnimatesItsSceneWithoutACursorAndEndsOnEscape)
     EXPECT_GT(std::set<std::uint32_t>(water.begin(), water.end()).size(), 1u) << "the sea stood still";
     EXPECT_FALSE(CursorVisible(FDisplay)) << "the cursor shows over the scene";
 
+    // The window's first mouse event (the pointer in the middle of the new server's screen) only
+    // records where the pointer is; a move within 5 pixels of it goes on.
+    XTestFakeMotionEvent(FDisplay, -1, 512 + 5, 384 - 5, CurrentTime);
+    XSync(FDisplay, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(Running(run.Pid)) << "the first mouse event ended the run";
+
     PressKey(FDisplay, XK_Escape);
     std::string errors;
     EXPECT_EQ(Finish(run, &errors), 0) << errors;
