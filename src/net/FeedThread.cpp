@@ -44,6 +44,11 @@ void WeatherHTTP::Start()
 void WeatherHTTP::Terminate()
 {
     FEnd.request_stop();
+    {
+        std::lock_guard lock(FPauseMutex);
+        FPauseEnded = true;
+    }
+    FPauseWake.notify_all();
 }
 
 void WeatherHTTP::Execute()
@@ -53,7 +58,7 @@ void WeatherHTTP::Execute()
         if (!FApplication.Synchronize([this] { FeedTick(); }))
             break;
         std::unique_lock lock(FPauseMutex);
-        FPauseWake.wait_for(lock, FEnd.get_token(), FStepPause, [] { return false; });
+        FPauseWake.wait_for(lock, FStepPause, [this] { return FPauseEnded; });
     }
     FFinished = true;
 }

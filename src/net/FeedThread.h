@@ -77,10 +77,12 @@ private:
     // The end request. Every download of the feed carries its token, so an end asked just before a
     // download starts still ends it, where the client's own abort mark would be cleared by the start.
     std::stop_source FEnd;
-    // The pause between steps, cut short by the end request.
+    // The pause between steps, cut short by Terminate. A plain condition: a wait on the stop token was
+    // seen to hang at the end under the Windows build's runtime.
     std::chrono::milliseconds FStepPause;
     std::mutex FPauseMutex;
-    std::condition_variable_any FPauseWake;
+    std::condition_variable FPauseWake;
+    bool FPauseEnded = false;
     std::atomic<bool> FFinished = false;
     bool FInFeedTick = false;
     std::thread FThread;
