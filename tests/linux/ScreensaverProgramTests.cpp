@@ -6,6 +6,7 @@
 #include "engine/SettingsStore.h"
 #include "imaging/BmpDecoder.h"
 #include "imaging/Picture.h"
+#include "linux/OwnXServer.h"
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
 #include "platform/Resources.h"
@@ -37,6 +38,8 @@ extern char **environ;
 
 namespace Halcyra {
 namespace {
+
+using Testing::TOwnXServer;
 
 struct TRun {
     pid_t Pid = -1;
@@ -420,49 +423,6 @@ bool Running(pid_t process)
     return waitpid(process, nullptr, WNOHANG) == 0;
 }
 
-// An X server of the test's own, so that the test can end it under the program.
-class TOwnXServer {
-public:
-    TOwnXServer()
-    {
-        for (int number = 150; number < 200 && FPid < 0; ++number) {
-            if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0)
-                continue;
-            const std::string name = ":" + std::to_string(number);
-            std::vector<std::string> words = {"Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-            std::vector<char *> argv;
-            for (auto &word : words)
-                argv.push_back(word.data());
-            argv.push_back(nullptr);
-            pid_t pid = -1;
-            if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0)
-                return;
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (waitpid(pid, nullptr, WNOHANG) == 0 && access(socket.c_str(), F_OK) == 0) {
-                FPid = pid;
-                Name = name;
-            }
-        }
-    }
-    ~TOwnXServer() { Stop(); }
-
-    void Stop()
-    {
-        if (FPid > 0) {
-            kill(FPid, SIGTERM);
-            waitpid(FPid, nullptr, 0);
-            FPid = -1;
-        }
-    }
-
-    std::string Name;
-
-private:
-    pid_t FPid = -1;
-};
-
 // The running saver on an X server of its own: what one program leaves behind on a shared server (the
 // keyboard focus, the pointer's place) cannot change how the next one starts.
 class RunningSaver : public testing::Test {
@@ -530,7 +490,7 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyAndShowsThem)
                             "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:1", "\"Proxy\"=\"127.0.0.1\"",
                             "\"Port\"=\"" + std::to_string(proxy.GetPort()) + "\""});
     TRun run = StartSaver(settings);
-    for (int attempt = 0; attempt < 200 && proxy.GetRequests().size() < 2; ++attempt)
+    for (int attempt = 0; attempt < 600 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);

@@ -1,0 +1,70 @@
+// An X server of a test's own: nothing another test leaves on a shared server (the keyboard focus,
+// the pointer's place, windows of tests running beside it) reaches it, and the test can end it.
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace Halcyra::Testing {
+
+// Name is empty when no server could be started.
+class TOwnXServer {
+public:
+    TOwnXServer()
+    {
+        // The server picks a free display itself and writes its number to the pipe: two tests that
+        // start servers at the same moment cannot both take the same one.
+        int pipeEnds[2];
+        if (pipe(pipeEnds) != 0)
+            return;
+        std::vector<std::string> words = {"Xvfb", "-displayfd", std::to_string(pipeEnds[1]), "-screen", "0",
+                                          "1024x768x24", "-nolisten", "tcp"};
+        std::vector<char *> argv;
+        for (auto &word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        pid_t pid = -1;
+        const bool spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeEnds[1]);
+        std::string number;
+        char c = 0;
+        // Read until the line ends or the server ends (a failed server closes the pipe).
+        while (spawned && read(pipeEnds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(pipeEnds[0]);
+        if (!spawned)
+            return;
+        FPid = pid;
+        if (number.empty())
+            Stop();
+        else
+            Name = ":" + number;
+    }
+    ~TOwnXServer() { Stop(); }
+
+    void Stop()
+    {
+        if (FPid > 0) {
+            kill(FPid, SIGTERM);
+            waitpid(FPid, nullptr, 0);
+            FPid = -1;
+        }
+    }
+
+    std::string Name;
+
+private:
+    pid_t FPid = -1;
+};
+
+} // namespace Halcyra::Testing
