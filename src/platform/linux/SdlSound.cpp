@@ -90,16 +90,16 @@ std::optional<TDecodedWave> DecodeWave(std::span<const std::uint8_t> file)
     SDL_RWops *stream = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
     if (stream == nullptr)
         return std::nullopt;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8 *buffer = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV_RW(stream, 1, &spec, &buffer, &length) == nullptr)
+    if (SDL_LoadWAV_RW(stream, 1, &format, &buffer, &length) == nullptr)
         return std::nullopt;
     std::unique_ptr<Uint8, TWaveFree> samples(buffer);
     TDecodedWave wave;
-    wave.Frequency = spec.freq;
-    wave.Format = spec.format;
-    wave.Channels = spec.channels;
+    wave.Frequency = format.freq;
+    wave.Format = format.format;
+    wave.Channels = format.channels;
     wave.Samples.assign(buffer, buffer + length);
     return wave;
 }
