@@ -494,14 +494,8 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyAndShowsThem)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
-    const std::string trailer = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
-                                "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
-                                "Content-type: application/x-www-form-urlencoded\r\n\r\n";
-    const std::string weatherHost = BuildHosts::WeatherHost;
-    EXPECT_EQ(requests[0], "GET http://" + weatherHost + "/forecastrss?p=USOR0338&u=f HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n"
-                           "Host: " + weatherHost + "\r\n" + trailer);
-    EXPECT_EQ(requests[1], "GET http://news.example/rss/world.xml HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n"
-                           "Host: news.example\r\n" + trailer);
+    EXPECT_EQ(requests[0], Testing::ProxiedGet(BuildHosts::WeatherHost, "/forecastrss?p=USOR0338&u=f"));
+    EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
     // Today's icon (code 32) where the not-available one stood, and the feed's name in grey.
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());

@@ -6,6 +6,7 @@
 #include "platform/Socket.h"
 
 #include "net/LoopbackServer.h"
+#include "net/NetTestData.h"
 #include "support/FakeApplication.h"
 #include "support/FakeSocket.h"
 
@@ -19,9 +20,8 @@ namespace {
 using Testing::TLoopbackConnection;
 using Testing::TLoopbackServer;
 
-constexpr const char *AcceptLines = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
-                                    "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
-constexpr const char *ContentTypeLine = "Content-type: application/x-www-form-urlencoded\r\n";
+using Testing::AcceptLines;
+using Testing::ContentTypeLine;
 
 // Answers every request with the same response.
 TLoopbackServer::TResponder Answer(std::string response)

@@ -31,4 +31,16 @@ inline std::string ReplaceOnce(std::string text, const std::string &what, const 
     return text.replace(at, what.size(), with);
 }
 
+// The lines every request of the client ends with, before the blank line.
+inline constexpr const char *AcceptLines = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+                                           "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
+inline constexpr const char *ContentTypeLine = "Content-type: application/x-www-form-urlencoded\r\n";
+
+// The exact bytes of a GET of http://host + path as the client sends it through a proxy.
+inline std::string ProxiedGet(const std::string &host, const std::string &path)
+{
+    return "GET http://" + host + path + " HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\nHost: " + host + "\r\n" +
+           AcceptLines + ContentTypeLine + "\r\n";
+}
+
 } // namespace Halcyra::Testing
