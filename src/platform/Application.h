@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace Halcyra::Platform {
@@ -61,6 +62,18 @@ public:
     virtual void SetMainWindowSize(int width, int height) = 0;
     // Runs the message loop until the main window closes.
     virtual void Run() = 0;
+
+    // From now on the termination signals (SIGTERM, SIGINT, SIGHUP) close the main window as the
+    // desktop's close request does, and end the process at once while there is none. Called first
+    // by the program, before any thread is started.
+    virtual void EndOnTerminationSignals() {}
+
+    // Whether the system runs display programs: screensavers drawing into a window a daemon made.
+    virtual bool HostsDisplayPrograms() const { return false; }
+    // From now on the main window is that window (0: the screen's root window): the saver's window
+    // is not made, input is not taken and the cursor is left alone. The window is gone when it is
+    // destroyed. Throws std::runtime_error saying why when it cannot be used.
+    virtual void HostMainWindowIn(TWindowHandle window);
     // Handles every message already waiting, then returns; safe to call on the UI thread at any time.
     virtual void ProcessMessages() = 0;
 
@@ -77,6 +90,11 @@ public:
     virtual void ShowMessageBox(TWindowHandle owner, const std::string &text, const std::string &caption,
                             TMessageBoxIcon icon) = 0;
 };
+
+inline void IApplication::HostMainWindowIn(TWindowHandle)
+{
+    throw std::runtime_error("this system has no display programs");
+}
 
 // The application object of this process, created on first use by the user-interface thread.
 IApplication &Application();

@@ -12,6 +12,9 @@
 #include "scene/MainForm.h"
 #include "shell/RunModes.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 using namespace Halcyra;
@@ -36,6 +39,7 @@ int main(int argc, char **argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     Platform::IApplication &application = Platform::Application();
+    application.EndOnTerminationSignals();
     Shell::TShellServices services{
         application,
         Platform::SystemLibraries(),
@@ -58,6 +62,15 @@ int main(int argc, char **argv)
         Platform::CreateSettingsDialogWindow,
     };
     services.RunSaverForms = [&form2] { RunSaverForms(form2); };
+    if (application.HostsDisplayPrograms()) {
+        services.RunDisplayForms = [&form2, &application](Platform::TWindowHandle window) {
+            application.HostMainWindowIn(window);
+            RunSaverForms(form2);
+        };
+        if (const char *hostWindow = std::getenv("XSCREENSAVER_WINDOW"))
+            services.HostWindowVariable = hostWindow;
+        services.ReportError = [](const std::string &line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    }
     services.RunConfigurationForm = [&form2] { RunConfigurationForm(form2); };
     services.CreateHiddenConfigurationForm = [&form2] { return CreateHiddenForm2(form2); };
     return Shell::RunScreensaver(arguments, services);

@@ -79,6 +79,53 @@ std::int32_t ParseDecimalInteger(const std::string &text)
     return value;
 }
 
+std::optional<Platform::TWindowHandle> ParseWindowId(const std::string &text)
+{
+    const bool hexadecimal = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char *begin = text.data() + (hexadecimal ? 2 : 0);
+    const char *end = text.data() + text.size();
+    std::uint32_t value = 0;
+    auto [stop, error] = std::from_chars(begin, end, value, hexadecimal ? 16 : 10);
+    if (begin == end || error != std::errc() || stop != end || value == 0)
+        return std::nullopt;
+    return static_cast<Platform::TWindowHandle>(value);
+}
+
+TDisplayCommand ParseDisplayCommand(const std::vector<std::string> &arguments, const std::optional<std::string> &hostWindow)
+{
+    using TKind = TDisplayCommand::TKind;
+    const auto windowCommand = [](const std::string &text) {
+        const auto window = ParseWindowId(text);
+        return window ? TDisplayCommand{TKind::Display, *window, {}} : TDisplayCommand{TKind::BadWindowId, 0, text};
+    };
+    if (arguments.empty())
+        return hostWindow ? windowCommand(*hostWindow) : TDisplayCommand{};
+    const auto isDisplayOption = [](const std::string &argument) {
+        return argument == "--root" || argument == "-root" || argument == "--window-id" || argument == "-window-id";
+    };
+    // Anything else with one leading dash or slash is the screensaver command line, whose first
+    // letter alone counts ("-s", "/c:4711").
+    if (!isDisplayOption(arguments[0]) && arguments[0].rfind("--", 0) != 0)
+        return TDisplayCommand{};
+    bool root = false;
+    std::optional<std::string> windowText;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        if (argument == "--root" || argument == "-root") {
+            root = true;
+        } else if ((argument == "--window-id" || argument == "-window-id") && i + 1 < arguments.size()) {
+            windowText = arguments[++i];
+        } else {
+            return TDisplayCommand{TKind::Usage, 0, {}};
+        }
+    }
+    if (windowText)
+        return windowCommand(*windowText);
+    if (root && hostWindow)
+        return windowCommand(*hostWindow);
+    return TDisplayCommand{TKind::Display, 0, {}};
+}
+
 std::string ExceptionMessageText(const std::string &message)
 {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
@@ -150,8 +197,40 @@ void RunPasswordMode(const std::vector<std::string> &arguments, TShellServices &
     changePassword("SCRSAVE", parent, 0, 0);
 }
 
+int RunDisplayMode(Platform::TWindowHandle window, TShellServices &services)
+{
+    const auto report = [&services](const std::string &text) {
+        if (services.ReportError)
+            services.ReportError("halcyra-screensaver: " + text);
+    };
+    // Nothing of the display mode may show a message box: the host's window covers the screen.
+    try {
+        services.Application.Initialize();
+        services.RunDisplayForms(window);
+    } catch (const std::exception &error) {
+        report(error.what());
+        return 1;
+    }
+    return 0;
+}
+
 int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &services)
 {
+    if (services.RunDisplayForms) {
+        const TDisplayCommand command = ParseDisplayCommand(arguments, services.HostWindowVariable);
+        switch (command.Kind) {
+        case TDisplayCommand::TKind::NotDisplay: break;
+        case TDisplayCommand::TKind::Display: return RunDisplayMode(command.Window, services);
+        case TDisplayCommand::TKind::Usage:
+            if (services.ReportError)
+                services.ReportError(UsageText);
+            return 2;
+        case TDisplayCommand::TKind::BadWindowId:
+            if (services.ReportError)
+                services.ReportError("halcyra-screensaver: '" + command.BadText + "' is not a window id");
+            return 1;
+        }
+    }
     try {
         switch (ChooseRunMode(arguments.empty() ? std::string() : arguments[0])) {
         case TRunMode::Saver: RunSaverMode(services); break;

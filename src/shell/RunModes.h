@@ -12,6 +12,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -67,9 +68,39 @@ struct TShellServices {
     // Saver mode creates the configuration form hidden, after its main window, and keeps it until
     // the run ends. When empty, there is none.
     std::function<std::unique_ptr<THiddenForm2>()> CreateHiddenConfigurationForm;
+    // The display programs of X11 screensaver daemons: the scene drawn into a window another
+    // program made (0: the screen's root window). When empty, the system has none and their options
+    // are not recognised.
+    std::function<void(Platform::TWindowHandle)> RunDisplayForms;
+    // The window a daemon gives its display program ($XSCREENSAVER_WINDOW), when it gives one.
+    std::optional<std::string> HostWindowVariable;
+    // A line for the standard error stream (usage and window errors of the display options).
+    std::function<void(const std::string &)> ReportError;
 };
 
-// Runs the mode the arguments choose (arguments exclude the program name). Always returns 0.
+// The display options: "--root"/"-root" (the host's window, else the root window) and
+// "--window-id ID"/"-window-id ID"; with no argument, the host's window when one is given.
+struct TDisplayCommand {
+    enum class TKind {
+        NotDisplay,  // the screensaver command line: one of the four run modes
+        Display,     // draw into Window (0: the root window)
+        Usage,       // an option not known: usage, exit code 2
+        BadWindowId  // BadText is not a window id: exit code 1
+    };
+    TKind Kind = TKind::NotDisplay;
+    Platform::TWindowHandle Window = 0;
+    std::string BadText;
+};
+TDisplayCommand ParseDisplayCommand(const std::vector<std::string> &arguments, const std::optional<std::string> &hostWindow);
+
+// An X11 window id as written on a command line: decimal, or hexadecimal after "0x"; never 0.
+std::optional<Platform::TWindowHandle> ParseWindowId(const std::string &text);
+
+inline constexpr const char *UsageText =
+    "usage: halcyra-screensaver [/s | /c | /p WINDOW | /a WINDOW | --root | --window-id ID]";
+
+// Runs the mode the arguments choose (arguments exclude the program name). Returns the exit code: 0,
+// except for the display options' usage (2) and window (1) errors.
 int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &services);
 
 // The modes one by one, for callers that already know the mode; errors propagate.
@@ -77,5 +108,8 @@ void RunSaverMode(TShellServices &services);
 void RunConfigurationMode(TShellServices &services);
 void RunPreviewMode(const std::vector<std::string> &arguments, TShellServices &services);
 void RunPasswordMode(const std::vector<std::string> &arguments, TShellServices &services);
+// Draws into the window (0: the root window); an error (no such window, no display) goes to the
+// standard error stream with exit code 1.
+int RunDisplayMode(Platform::TWindowHandle window, TShellServices &services);
 
 } // namespace Halcyra::Shell

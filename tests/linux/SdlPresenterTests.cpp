@@ -99,33 +99,25 @@ TEST(SdlPresenter, TakesTheApplicationsWindowAndShowsTheTimerThreadsFramesOnItsO
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-// A window system's gamma as the presenter reaches it through SDL's two calls: the ramp in effect,
-// and whether it takes a new one. The calls are plain functions, so the state they share is here.
-struct TWindowSystemGamma {
-    TGammaRamp InEffect;
-    bool TakesRamps = true;
+// A screen's gamma as the presenter reaches it: the ramp in effect, and whether it takes a new one.
+struct TRecordedGamma final : IScreenGamma {
+    TRecordedGamma(TGammaRamp &inEffect, bool takesRamps) : InEffect(inEffect), TakesRamps(takesRamps) {}
+    bool Capture() override
+    {
+        Original = InEffect;
+        return TakesRamps;
+    }
+    bool Apply(const TGammaRamp &ramp) override
+    {
+        if (TakesRamps)
+            InEffect = ramp;
+        return TakesRamps;
+    }
+    void Restore() override { InEffect = Original; }
+    TGammaRamp &InEffect;
+    TGammaRamp Original;
+    bool TakesRamps;
 };
-TWindowSystemGamma GWindowSystemGamma;
-
-int GetFakeGamma(SDL_Window *, std::uint16_t *red, std::uint16_t *green, std::uint16_t *blue)
-{
-    const TGammaRamp &ramp = GWindowSystemGamma.InEffect;
-    std::copy(ramp.Red.begin(), ramp.Red.end(), red);
-    std::copy(ramp.Green.begin(), ramp.Green.end(), green);
-    std::copy(ramp.Blue.begin(), ramp.Blue.end(), blue);
-    return 0;
-}
-
-int SetFakeGamma(SDL_Window *, const std::uint16_t *red, const std::uint16_t *green, const std::uint16_t *blue)
-{
-    if (!GWindowSystemGamma.TakesRamps)
-        return -1;
-    TGammaRamp &ramp = GWindowSystemGamma.InEffect;
-    std::copy(red, red + 256, ramp.Red.begin());
-    std::copy(green, green + 256, ramp.Green.begin());
-    std::copy(blue, blue + 256, ramp.Blue.begin());
-    return 0;
-}
 
 TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
 {
@@ -140,17 +132,17 @@ TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
     }
     for (bool takesRamps : {true, false}) {
         SCOPED_TRACE(takesRamps ? "a window system that takes ramps" : "one that reads its ramp but refuses new ones");
-        GWindowSystemGamma = {original, takesRamps};
-        TSdlPresenter presenter(TSdlGammaCalls{GetFakeGamma, SetFakeGamma});
+        TGammaRamp inEffect = original;
+        TSdlPresenter presenter(std::make_unique<TRecordedGamma>(inEffect, takesRamps));
         ASSERT_TRUE(presenter.Open(0, 640, 480));
         EXPECT_EQ(presenter.SupportsGamma(), takesRamps);
         EXPECT_EQ(presenter.SetGammaRamp(half), takesRamps);
-        EXPECT_EQ(GWindowSystemGamma.InEffect, takesRamps ? half : original);
+        EXPECT_EQ(inEffect, takesRamps ? half : original);
         presenter.Close();
-        EXPECT_EQ(GWindowSystemGamma.InEffect, original) << "closing gives the window system its own ramp back";
+        EXPECT_EQ(inEffect, original) << "closing gives the window system its own ramp back";
         EXPECT_FALSE(presenter.SupportsGamma());
         EXPECT_FALSE(presenter.SetGammaRamp(half));
-        EXPECT_EQ(GWindowSystemGamma.InEffect, original);
+        EXPECT_EQ(inEffect, original);
     }
 }
 

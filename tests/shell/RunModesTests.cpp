@@ -347,5 +347,105 @@ TEST_F(RunModes, AnErrorOfAFormIsShownAndTheExitCodeStaysZero)
     EXPECT_EQ(Application.MessageBoxes[0].Text, "Failed to get data for 'Brightness'");
 }
 
+TEST(ParseDisplayCommand, TheDisplayOptionsAndTheHostsWindow)
+{
+    using TKind = TDisplayCommand::TKind;
+    struct TCase {
+        std::vector<std::string> Arguments;
+        std::optional<std::string> HostWindow;
+        TKind Kind;
+        Platform::TWindowHandle Window;
+    };
+    const TCase cases[] = {
+        {{"--root"}, std::nullopt, TKind::Display, 0},
+        {{"-root"}, "0x2a", TKind::Display, 42},
+        {{"--window-id", "4194313"}, std::nullopt, TKind::Display, 4194313},
+        {{"-window-id", "0X40000A"}, "17", TKind::Display, 0x40000A},
+        {{"--root", "--window-id", "99"}, "17", TKind::Display, 99},
+        {{}, "0x400001", TKind::Display, 0x400001},
+        {{}, std::nullopt, TKind::NotDisplay, 0},
+        // The screensaver command line keeps its first letter: a host's window does not change it.
+        {{"/s"}, "17", TKind::NotDisplay, 0},
+        {{"-s"}, std::nullopt, TKind::NotDisplay, 0},
+        {{"-rootless"}, std::nullopt, TKind::NotDisplay, 0},
+        {{"/c:4711"}, std::nullopt, TKind::NotDisplay, 0},
+        {{"--help"}, std::nullopt, TKind::Usage, 0},
+        {{"--window-id"}, std::nullopt, TKind::Usage, 0},
+        {{"--root", "/s"}, std::nullopt, TKind::Usage, 0},
+        {{"--window-id", "12abc"}, std::nullopt, TKind::BadWindowId, 0},
+        {{"--root"}, "", TKind::BadWindowId, 0},
+        {{}, "window", TKind::BadWindowId, 0},
+    };
+    for (const TCase &test : cases) {
+        std::string shown;
+        for (const auto &argument : test.Arguments)
+            shown += argument + " ";
+        SCOPED_TRACE(shown + "| " + test.HostWindow.value_or("(no host window)"));
+        const TDisplayCommand command = ParseDisplayCommand(test.Arguments, test.HostWindow);
+        EXPECT_EQ(command.Kind, test.Kind);
+        EXPECT_EQ(command.Window, test.Window);
+    }
+}
+
+TEST(ParseWindowId, DecimalOrHexadecimalAndNeverZero)
+{
+    EXPECT_EQ(ParseWindowId("4194313"), 4194313u);
+    EXPECT_EQ(ParseWindowId("0x1e00007"), 0x1e00007u);
+    EXPECT_EQ(ParseWindowId("4294967295"), 4294967295u);
+    for (std::string text : {"", "0", "0x", "0x0", "-5", "+5", "12 ", "0x1g", "4294967296", "1e3"})
+        EXPECT_EQ(ParseWindowId(text), std::nullopt) << '"' << text << '"';
+}
+
+class DisplayModes : public RunModes {
+protected:
+    DisplayModes()
+    {
+        Services.RunDisplayForms = [this](Platform::TWindowHandle window) { Drawn.push_back(window); };
+        Services.ReportError = [this](const std::string &line) { Errors.push_back(line); };
+    }
+    std::vector<Platform::TWindowHandle> Drawn;
+    std::vector<std::string> Errors;
+};
+
+TEST_F(DisplayModes, EachOutcomeHasItsExitCodeAndItsLine)
+{
+    struct TCase {
+        std::vector<std::string> Arguments;
+        int ExitCode;
+        std::string Error;
+    };
+    const TCase cases[] = {
+        {{"--window-id", "0x400001"}, 0, ""},
+        {{"--frobnicate"}, 2, UsageText},
+        {{"-window-id", "x1"}, 1, "halcyra-screensaver: 'x1' is not a window id"},
+    };
+    for (const TCase &test : cases) {
+        SCOPED_TRACE(test.Arguments[0]);
+        Errors.clear();
+        EXPECT_EQ(Run(test.Arguments), test.ExitCode);
+        EXPECT_EQ(Errors, test.Error.empty() ? std::vector<std::string>{} : std::vector<std::string>{test.Error});
+        EXPECT_TRUE(Application.MessageBoxes.empty()) << "nothing of a display program shows a message box";
+    }
+    EXPECT_EQ(Drawn, std::vector<Platform::TWindowHandle>{0x400001});
+    EXPECT_EQ(SaverRuns, 0);
+}
+
+TEST_F(DisplayModes, AWindowThatCannotBeUsedEndsWithOneOnStandardError)
+{
+    Services.RunDisplayForms = [](Platform::TWindowHandle) { throw std::runtime_error("no window has the id 0x7"); };
+    EXPECT_EQ(Run({"--window-id", "7"}), 1);
+    EXPECT_EQ(Errors, std::vector<std::string>{"halcyra-screensaver: no window has the id 0x7"});
+    EXPECT_TRUE(Application.MessageBoxes.empty());
+}
+
+TEST_F(RunModes, WithoutDisplayProgramsTheirOptionsAreScreensaverLetters)
+{
+    Services.HostWindowVariable = "0x400001";
+    EXPECT_EQ(Run({"--root"}), 0);
+    EXPECT_EQ(Run({"--window-id", "12"}), 0);
+    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(SaverRuns, 3);
+}
+
 } // namespace
 } // namespace Halcyra::Shell

@@ -1,8 +1,13 @@
 // Linux backend of the application: an SDL2 window and event loop for the full-screen saver, a GTK 3
-// window and main loop for dialogs, GTK message boxes (standard error when there is no desktop).
+// window and main loop for dialogs, GTK message boxes (standard error when there is no desktop), and
+// for the display programs a host's window with a loop that sleeps until woken. The termination
+// signals are taken on a thread of their own; the saver's window runs only while it can be seen.
 #include "platform/Application.h"
 #include "platform/UiWorkQueue.h"
+#include "platform/linux/ScreenGamma.h"
 #include "platform/linux/SdlPresenter.h"
+#include "platform/linux/X11WindowPresenter.h"
+#include "platform/linux/X11WindowSight.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -10,8 +15,17 @@
 #include <gtk/gtk.h>
 
 #include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <poll.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace Halcyra::Platform {
@@ -34,6 +48,26 @@ std::string ProgramName()
     return error ? std::string("halcyra-screensaver") : program.stem().string();
 }
 
+// When the X server goes away (the session ends), there is nothing left to show or to save: the
+// screen's ramps are given back (through a connection of their own, which a killed client connection
+// does not take along) and the process ends at once. Xlib's own handler exits through the static
+// destructors, which talk to the broken connection again.
+int LostXServer(Display *)
+{
+    RestoreGammaInEmergency();
+    _exit(0);
+}
+
+sigset_t TerminationSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGHUP);
+    return signals;
+}
+
 class TLinuxApplication final : public IApplication {
 public:
     TLinuxApplication() : FQueue([this] { Wake(); }) {}
@@ -44,6 +78,69 @@ public:
         DestroyWindows();
         if (FSdlStarted)
             SDL_Quit();
+        if (FHostConnection != nullptr)
+            XCloseDisplay(FHostConnection);
+        if (FWakeEvent >= 0)
+            close(FWakeEvent);
+    }
+
+    void EndOnTerminationSignals() override
+    {
+        if (FSignalsTaken.exchange(true))
+            return;
+        // Blocked in every thread (all start later and inherit it) and taken by one that waits for
+        // them: the loop ends the run in order, the same way as a close request.
+        const sigset_t signals = TerminationSignals();
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        std::thread([this, signals] {
+            for (;;) {
+                int taken = 0;
+                if (sigwait(&signals, &taken) != 0)
+                    continue;
+                if (FLoopCanClose) {
+                    FSignalled = true;
+                    Wake();
+                    continue;
+                }
+                // No window whose run could end in order: the signal ends the process as it would
+                // have, once the screen's ramps are given back.
+                RestoreGammaInEmergency();
+                std::signal(taken, SIG_DFL);
+                sigset_t one;
+                sigemptyset(&one);
+                sigaddset(&one, taken);
+                pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+                raise(taken);
+            }
+        }).detach();
+    }
+
+    bool HostsDisplayPrograms() const override { return true; }
+
+    void HostMainWindowIn(TWindowHandle window) override
+    {
+        Display *connection = XOpenDisplay(nullptr);
+        if (connection == nullptr) {
+            const char *name = std::getenv("DISPLAY");
+            throw std::runtime_error(std::string("cannot open the X display ") + (name != nullptr ? name : "(DISPLAY is not set)"));
+        }
+        // A host's window may go away at any moment: the errors that follow must not end the program.
+        CountX11Errors();
+        XSetIOErrorHandler(LostXServer);
+        const Window target = window != 0 ? static_cast<Window>(window) : DefaultRootWindow(connection);
+        XWindowAttributes attributes;
+        const unsigned long errors = X11ErrorCount();
+        const bool exists = XGetWindowAttributes(connection, target, &attributes) != 0 && XSync(connection, False) &&
+                            X11ErrorCount() == errors;
+        if (!exists) {
+            XCloseDisplay(connection);
+            char text[64];
+            std::snprintf(text, sizeof text, "no window has the id 0x%lx", static_cast<unsigned long>(target));
+            throw std::runtime_error(text);
+        }
+        FHostConnection = connection;
+        FHostWindow = target;
+        SetHostedWindow(target);
     }
 
     void Initialize() override { FQueue.BindToCurrentThread(); }
@@ -55,9 +152,15 @@ public:
     {
         FEvents = events;
         FClosed = false;
-        if (kind == TMainWindowKind::FullScreen)
-            return CreateSdlWindow();
-        return CreateGtkWindow();
+        TWindowHandle window = 0;
+        if (kind == TMainWindowKind::FullScreen && FHostWindow != 0)
+            window = TakeHostWindow();
+        else if (kind == TMainWindowKind::FullScreen)
+            window = CreateSdlWindow();
+        else
+            window = CreateGtkWindow();
+        FLoopCanClose = window != 0;
+        return window;
     }
 
     void CloseMainWindow() override
@@ -101,7 +204,9 @@ public:
 
     void Run() override
     {
-        if (FGtkWindow != nullptr) {
+        if (FHosting) {
+            RunHosted();
+        } else if (FGtkWindow != nullptr) {
             FGtkLoopRunning = true;
             if (!FClosed)
                 gtk_main();
@@ -111,18 +216,23 @@ public:
                 bool idleDone = true;
                 if (FEvents.OnIdle)
                     FEvents.OnIdle(idleDone);
+                // Everything that concerns the loop wakes it with an event; GTK's windows, when the
+                // process has any, are looked at between waits.
+                const int wait = gdk_display_get_default() != nullptr ? 50 : -1;
                 SDL_Event event;
-                if (idleDone ? SDL_WaitEventTimeout(&event, 50) : SDL_PollEvent(&event))
+                if (idleDone ? SDL_WaitEventTimeout(&event, wait) : SDL_PollEvent(&event))
                     HandleSdlEvent(event);
                 ProcessMessages();
             }
         }
+        FLoopCanClose = false;
         FQueue.Close();
         DestroyWindows();
     }
 
     void ProcessMessages() override
     {
+        ApplyOutsideNews();
         if (FSdlWindow != nullptr) {
             SDL_Event event;
             while (!FClosed && SDL_PollEvent(&event))
@@ -142,7 +252,7 @@ public:
     int ShowCursor(bool show) override
     {
         FCursorCount += show ? 1 : -1;
-        if (FSdlStarted)
+        if (FSdlStarted && !FHosting)
             SDL_ShowCursor(FCursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
         return FCursorCount;
     }
@@ -169,6 +279,72 @@ public:
     }
 
 private:
+    TWindowHandle TakeHostWindow()
+    {
+        if (FWakeEvent < 0)
+            FWakeEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        FHosting = true;
+        Display *connection = std::exchange(FHostConnection, nullptr);
+        if (connection != nullptr)
+            FollowSight(connection, FHostWindow);
+        return FHostWindow;
+    }
+
+    // The loop of a display program: it sleeps until something wakes it (work from another thread,
+    // a change of the window's sight, a signal).
+    void RunHosted()
+    {
+        while (!FClosed) {
+            ProcessMessages();
+            if (FClosed)
+                break;
+            pollfd wait{FWakeEvent, POLLIN, 0};
+            if (poll(&wait, 1, -1) > 0) {
+                std::uint64_t count = 0;
+                if (read(FWakeEvent, &count, sizeof count) < 0) {
+                    // Already drained: nothing to do.
+                }
+            }
+        }
+    }
+
+    // Follows whether the main window can be seen, on a connection of its own (taken).
+    void FollowSight(Display *connection, Window window)
+    {
+        auto monitorOff = TX11WindowSight::DpmsProbe(connection);
+        FSight = std::make_unique<TX11WindowSight>(connection, window, [this] { Wake(); }, std::move(monitorOff));
+    }
+
+    // What other threads reported since the last look: a termination signal, the main window's sight.
+    void ApplyOutsideNews()
+    {
+        if (FSignalled.exchange(false))
+            CloseRequested();
+        if (FSight == nullptr)
+            return;
+        const TWindowSight sight = FSight->Sight();
+        FSeen = sight == TWindowSight::Seen;
+        UpdateActivation();
+        // A host's window that was destroyed ends the run, once.
+        if (sight == TWindowSight::Gone && !FGoneHandled) {
+            FGoneHandled = true;
+            CloseRequested();
+        }
+    }
+
+    // The scene runs while its window can be seen and, when it is the program's own, has the focus.
+    void UpdateActivation()
+    {
+        const bool active = FSeen && (FHosting || FFocused);
+        if (active == FActive)
+            return;
+        FActive = active;
+        if (active && FEvents.OnActivate)
+            FEvents.OnActivate();
+        if (!active && FEvents.OnDeactivate)
+            FEvents.OnDeactivate();
+    }
+
     bool StartGtk()
     {
         if (!FGtkTried) {
@@ -191,13 +367,10 @@ private:
                 SDL_Quit();
                 return 0;
             }
-            // When the X server goes away (the session ends), there is nothing left to show or to
-            // save: end at once. Xlib's own handler exits through the static destructors, which
-            // talk to the broken connection again.
-            if (driver == "x11")
-                XSetIOErrorHandler([](Display *) -> int { _exit(0); });
+                if (driver == "x11")
+                XSetIOErrorHandler(LostXServer);
             FSdlStarted = true;
-            FWakeEvent = SDL_RegisterEvents(1);
+            FSdlWakeEvent = SDL_RegisterEvents(1);
         }
         FSdlWindow = SDL_CreateWindow(GetTitle().c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1024, 768,
                                       SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
@@ -210,8 +383,11 @@ private:
         }
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
-        if (SDL_GetWindowWMInfo(FSdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
+        if (SDL_GetWindowWMInfo(FSdlWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
+            if (Display *connection = XOpenDisplay(nullptr))
+                FollowSight(connection, info.info.x11.window);
             return static_cast<TWindowHandle>(info.info.x11.window);
+        }
         return static_cast<TWindowHandle>(SDL_GetWindowID(FSdlWindow));
     }
 
@@ -233,6 +409,7 @@ private:
 
     void DestroyWindows()
     {
+        FSight.reset();
         if (FSdlWindow != nullptr) {
             SDL_DestroyWindow(FSdlWindow);
             FSdlWindow = nullptr;
@@ -247,9 +424,15 @@ private:
 
     void Wake()
     {
+        if (FWakeEvent >= 0) {
+            const std::uint64_t one = 1;
+            if (write(FWakeEvent, &one, sizeof one) < 0) {
+                // The count is already high: the loop is awake anyway.
+            }
+        }
         if (FSdlStarted) {
             SDL_Event event{};
-            event.type = FWakeEvent;
+            event.type = FSdlWakeEvent;
             SDL_PushEvent(&event);
         }
         if (FGtkStarted) {
@@ -292,10 +475,12 @@ private:
             // The desktop asked the window to close (its close button, or the session ending).
             if (event.window.event == SDL_WINDOWEVENT_CLOSE)
                 CloseRequested();
-            if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && FEvents.OnActivate)
-                FEvents.OnActivate();
-            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && FEvents.OnDeactivate)
-                FEvents.OnDeactivate();
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                FFocused = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+                // Each gain and loss is told, as before: the scene's own state decides what changes.
+                FActive = !FFocused;
+                UpdateActivation();
+            }
             break;
         default: break;
         }
@@ -306,7 +491,22 @@ private:
     TWindowEvents FEvents;
     SDL_Window *FSdlWindow = nullptr;
     GtkWidget *FGtkWindow = nullptr;
-    Uint32 FWakeEvent = 0;
+    Uint32 FSdlWakeEvent = 0;
+    // Wakes the display program's loop; -1 until it hosts.
+    int FWakeEvent = -1;
+    // The host's window and, until the main window takes it, the connection that checked it.
+    Window FHostWindow = 0;
+    Display *FHostConnection = nullptr;
+    bool FHosting = false;
+    std::unique_ptr<TX11WindowSight> FSight;
+    bool FSeen = true;
+    bool FFocused = true;
+    bool FActive = true;
+    bool FGoneHandled = false;
+    std::atomic<bool> FSignalsTaken = false;
+    std::atomic<bool> FSignalled = false;
+    // Whether a main window exists whose loop ends the run in order when a signal asks.
+    std::atomic<bool> FLoopCanClose = false;
     int FCursorCount = 0;
     std::atomic<bool> FSdlStarted = false;
     bool FGtkTried = false;

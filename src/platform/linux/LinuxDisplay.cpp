@@ -1,23 +1,63 @@
-// The display of Linux: soft surfaces presented through SDL, one primary display driver and one
-// device per monitor SDL reports.
+// The display of Linux: soft surfaces presented through SDL, or into the host's window for the
+// display programs, one primary display driver and one device per monitor SDL reports.
 #include "platform/Display.h"
 #include "platform/linux/SdlPresenter.h"
+#include "platform/linux/X11WindowPresenter.h"
 #include "platform/soft/SoftDisplay.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 namespace Halcyra::Platform {
 
 namespace {
 
+// Frames go to the saver's own SDL window, or into the host's window when the application draws
+// into one.
+class TLinuxPresenter final : public ISoftPresenter {
+public:
+    bool Open(TWindowHandle window, int width, int height) override
+    {
+        ISoftPresenter *chosen = window != 0 && window == HostedWindow() ? static_cast<ISoftPresenter *>(&FHosted) : &FSdl;
+        FChosen = chosen;
+        return chosen->Open(window, width, height);
+    }
+    void Present(const Imaging::TBitmap32 &frame) override
+    {
+        if (ISoftPresenter *chosen = FChosen)
+            chosen->Present(frame);
+    }
+    bool SupportsGamma() override
+    {
+        ISoftPresenter *chosen = FChosen;
+        return chosen != nullptr && chosen->SupportsGamma();
+    }
+    bool SetGammaRamp(const TGammaRamp &ramp) override
+    {
+        ISoftPresenter *chosen = FChosen;
+        return chosen != nullptr && chosen->SetGammaRamp(ramp);
+    }
+    void Close() override
+    {
+        if (ISoftPresenter *chosen = FChosen)
+            chosen->Close();
+    }
+
+private:
+    TSdlPresenter FSdl;
+    TX11WindowPresenter FHosted;
+    std::atomic<ISoftPresenter *> FChosen = nullptr;
+};
+
 TSoftDisplayConfig LinuxDisplayConfig()
 {
     TSoftDisplayConfig config;
     int monitors = 1;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+    // A display program draws into one window: the monitors are the host's business.
+    if (HostedWindow() == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
         monitors = std::max(1, SDL_GetNumVideoDisplays());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
@@ -35,7 +75,7 @@ TSoftDisplayConfig LinuxDisplayConfig()
 
 IDisplayDriver &SystemDisplay()
 {
-    static TSoftDisplayDriver driver(LinuxDisplayConfig(), std::make_shared<TSdlPresenter>(), SystemSoftFonts());
+    static TSoftDisplayDriver driver(LinuxDisplayConfig(), std::make_shared<TLinuxPresenter>(), SystemSoftFonts());
     return driver;
 }
 

@@ -63,11 +63,11 @@ TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height)
     return TRect{left, top, left + targetWidth, top + targetHeight};
 }
 
-TSdlPresenter::TSdlPresenter() : TSdlPresenter(TSdlGammaCalls{SDL_GetWindowGammaRamp, SDL_SetWindowGammaRamp})
+TSdlPresenter::TSdlPresenter() : TSdlPresenter(std::make_unique<TRandrGamma>())
 {
 }
 
-TSdlPresenter::TSdlPresenter(TSdlGammaCalls gamma) : FGamma(gamma)
+TSdlPresenter::TSdlPresenter(std::unique_ptr<IScreenGamma> gamma) : FGamma(std::move(gamma))
 {
 }
 
@@ -113,15 +113,8 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
     FWidth = width;
     FHeight = height;
     Show();
-    // The ramp in effect now is given back at Close; a window system without gamma has none.
-    TGammaRamp original;
-    FGammaKnown = true;
-    // Some window systems read a ramp but refuse to set one; setting the ramp read back tells.
-    if (FGamma.Get(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0 &&
-        FGamma.Set(FWindow, original.Red.data(), original.Green.data(), original.Blue.data()) == 0)
-        FOriginalRamp = original;
-    else
-        FOriginalRamp.reset();
+    // The ramps in effect now are given back at Close; a screen without gamma has none.
+    FGammaCaptured = FGamma->Capture();
     return true;
 }
 
@@ -184,15 +177,15 @@ void TSdlPresenter::Show()
 bool TSdlPresenter::SupportsGamma()
 {
     std::lock_guard lock(FMutex);
-    return FWindow != nullptr && FOriginalRamp.has_value();
+    return FWindow != nullptr && FGammaCaptured;
 }
 
 bool TSdlPresenter::SetGammaRamp(const TGammaRamp &ramp)
 {
     std::lock_guard lock(FMutex);
-    if (FWindow == nullptr || !FOriginalRamp)
+    if (FWindow == nullptr || !FGammaCaptured)
         return false;
-    return FGamma.Set(FWindow, ramp.Red.data(), ramp.Green.data(), ramp.Blue.data()) == 0;
+    return FGamma->Apply(ramp);
 }
 
 std::optional<Imaging::TBitmap32> TSdlPresenter::ReadBack()
@@ -225,10 +218,9 @@ void TSdlPresenter::Close()
 
 void TSdlPresenter::Release()
 {
-    if (FWindow != nullptr && FOriginalRamp)
-        FGamma.Set(FWindow, FOriginalRamp->Red.data(), FOriginalRamp->Green.data(), FOriginalRamp->Blue.data());
-    FOriginalRamp.reset();
-    FGammaKnown = false;
+    if (FGammaCaptured)
+        FGamma->Restore();
+    FGammaCaptured = false;
     FFrameWaiting = false;
     if (FFrameSurface != nullptr)
         SDL_FreeSurface(FFrameSurface);

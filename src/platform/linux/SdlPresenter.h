@@ -1,10 +1,11 @@
 // The presenter of the Linux display: frames of the soft primary surface copied into an SDL2
 // window's own surface, scaled to the window with their aspect kept (black bars where it differs),
-// and the brightness through SDL's window gamma ramp. SDL's video calls stay on the thread that opened the
+// and the brightness through the screen's gamma ramps. SDL's video calls stay on the thread that opened the
 // presenter (the user-interface thread): a frame flipped on another thread is copied and handed to
 // that thread's event loop, which shows it.
 #pragma once
 
+#include "platform/linux/ScreenGamma.h"
 #include "platform/soft/SoftDisplay.h"
 
 #include <cstdint>
@@ -26,16 +27,11 @@ void ApplySdlHints();
 // centred.
 TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height);
 
-// SDL's window gamma calls; tests stand in for a window system that has a ramp (Xvfb has none).
-struct TSdlGammaCalls {
-    int (*Get)(SDL_Window *window, std::uint16_t *red, std::uint16_t *green, std::uint16_t *blue);
-    int (*Set)(SDL_Window *window, const std::uint16_t *red, const std::uint16_t *green, const std::uint16_t *blue);
-};
 
 class TSdlPresenter final : public ISoftPresenter {
 public:
     TSdlPresenter();
-    explicit TSdlPresenter(TSdlGammaCalls gamma);
+    explicit TSdlPresenter(std::unique_ptr<IScreenGamma> gamma);
     ~TSdlPresenter() override;
     TSdlPresenter(const TSdlPresenter &) = delete;
     TSdlPresenter &operator=(const TSdlPresenter &) = delete;
@@ -78,9 +74,9 @@ private:
     bool FOwnWindow = false;
     int FWidth = 0;
     int FHeight = 0;
-    TSdlGammaCalls FGamma;
-    bool FGammaKnown = false;
-    std::optional<TGammaRamp> FOriginalRamp;
+    std::unique_ptr<IScreenGamma> FGamma;
+    // Whether the screen's ramps were remembered at open, to be given back at close.
+    bool FGammaCaptured = false;
 };
 
 } // namespace Halcyra::Platform
