@@ -16,7 +16,8 @@ namespace Halcyra::Testing {
 // Name is empty when no server could be started.
 class TOwnXServer {
 public:
-    TOwnXServer()
+    // Extra arguments go to Xvfb ("-ac" lets clients of other users in).
+    explicit TOwnXServer(const std::vector<std::string> &extraArguments = {})
     {
         // The server picks a free display itself and writes its number to the pipe: two tests that
         // start servers at the same moment cannot both take the same one.
@@ -25,6 +26,7 @@ public:
             return;
         std::vector<std::string> words = {"Xvfb", "-displayfd", std::to_string(pipeEnds[1]), "-screen", "0",
                                           "1024x768x24", "-nolisten", "tcp"};
+        words.insert(words.end(), extraArguments.begin(), extraArguments.end());
         std::vector<char *> argv;
         for (auto &word : words)
             argv.push_back(word.data());

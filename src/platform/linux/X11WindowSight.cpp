@@ -1,6 +1,7 @@
 // The sight of a window, followed on a thread of its own.
 #include "platform/linux/X11WindowSight.h"
 
+#include <X11/Xlib.h>
 #include <X11/extensions/dpms.h>
 
 #include <cerrno>

@@ -4,12 +4,12 @@
 // (DPMS) does it wake four times a second to ask, as the feed thread does anyway.
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
+
+struct _XDisplay;
 
 namespace Halcyra::Platform {
 
@@ -18,11 +18,11 @@ enum class TWindowSight { Seen, Unseen, Gone };
 class TX11WindowSight {
 public:
     // Whether the monitor is powered down now; asked on the sight's thread with its connection.
-    using TMonitorProbe = std::function<bool(Display *connection)>;
+    using TMonitorProbe = std::function<bool(_XDisplay *connection)>;
 
     // Takes the connection (it closes it) and follows the window; changed runs on the sight's thread
     // after each change of Sight(). An empty probe never asks about the monitor.
-    TX11WindowSight(Display *connection, Window window, std::function<void()> changed, TMonitorProbe monitorOff,
+    TX11WindowSight(_XDisplay *connection, unsigned long window, std::function<void()> changed, TMonitorProbe monitorOff,
                     std::chrono::milliseconds probeInterval = std::chrono::milliseconds(250));
     ~TX11WindowSight();
     TX11WindowSight(const TX11WindowSight &) = delete;
@@ -31,13 +31,13 @@ public:
     TWindowSight Sight() const { return FSight.load(); }
 
     // The DPMS probe of the connection's server; empty when it has no DPMS or cannot power down.
-    static TMonitorProbe DpmsProbe(Display *connection);
+    static TMonitorProbe DpmsProbe(_XDisplay *connection);
 
 private:
     void Follow();
 
-    Display *FConnection;
-    Window FWindow;
+    _XDisplay *FConnection;
+    unsigned long FWindow;
     std::function<void()> FChanged;
     TMonitorProbe FMonitorOff;
     std::chrono::milliseconds FProbeInterval;

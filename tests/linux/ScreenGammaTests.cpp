@@ -1,0 +1,144 @@
+// The screen's gamma ramps given back on every way out: the requests built for the emergency, their
+// restore from a crash signal's handler to a peer that records them, and the full-screen program on
+// an X server of its own whose RandR takes ramps, ended by SIGTERM and crashed by SIGSEGV.
+#include "linux/OwnXServer.h"
+#include "linux/ProgramRuns.h"
+#include "platform/linux/ScreenGamma.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace Halcyra::Platform {
+namespace {
+
+std::uint16_t Read16(const std::vector<std::uint8_t> &bytes, std::size_t at)
+{
+    std::uint16_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 2);
+    return value;
+}
+
+TEST(ScreenGamma, TheEmergencyRequestsSetEachRampThenAskForAnAnswer)
+{
+    const std::uint16_t red[3] = {1, 2, 3}, green[3] = {4, 5, 6}, blue[3] = {7, 8, 9};
+    const std::vector<std::uint8_t> bytes = EncodeGammaRestore(140, {0x3f}, {red}, {green}, {blue}, {3});
+    // 12 bytes of header, 18 of ramps, 2 of padding; then the 4 bytes of GetInputFocus.
+    ASSERT_EQ(bytes.size(), 36u);
+    EXPECT_EQ(bytes[0], 140);
+    EXPECT_EQ(bytes[1], 24) << "RRSetCrtcGamma";
+    EXPECT_EQ(Read16(bytes, 2), 8) << "length in words";
+    std::uint32_t crtc = 0;
+    std::memcpy(&crtc, bytes.data() + 4, 4);
+    EXPECT_EQ(crtc, 0x3fu);
+    EXPECT_EQ(Read16(bytes, 8), 3);
+    for (std::size_t i = 0; i < 9; ++i)
+        EXPECT_EQ(Read16(bytes, 12 + 2 * i), i + 1);
+    EXPECT_EQ(bytes[32], 43) << "GetInputFocus";
+    EXPECT_EQ(Read16(bytes, 34), 1);
+}
+
+TEST(ScreenGamma, ACrashSignalWritesTheRestoreWaitsForTheAnswerThenEndsTheProcess)
+{
+    const std::vector<std::uint8_t> requests = {1, 2, 3, 4, 5, 6, 7, 8};
+    for (int crash : {SIGSEGV, SIGABRT}) {
+        SCOPED_TRACE(strsignal(crash));
+        int ends[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ends[0]);
+            ArmGammaEmergency(ends[1], requests.data(), requests.size());
+            InstallCrashGammaRestore();
+            raise(crash);
+            _exit(0);
+        }
+        close(ends[1]);
+        std::vector<std::uint8_t> received(requests.size());
+        std::size_t got = 0;
+        while (got < received.size()) {
+            const ssize_t count = read(ends[0], received.data() + got, received.size() - got);
+            if (count <= 0)
+                break;
+            got += static_cast<std::size_t>(count);
+        }
+        EXPECT_EQ(received, requests);
+        // Until the server answers, the process waits: the ramps are set before it ends.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0);
+        std::uint8_t answer[32] = {1};
+        EXPECT_EQ(write(ends[0], answer, sizeof answer), 32);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == crash) << status;
+        close(ends[0]);
+    }
+}
+
+// The ramp of the server's first CRTC, each channel in turn.
+std::vector<std::uint16_t> FirstCrtcRamp(Display *display)
+{
+    std::vector<std::uint16_t> ramp;
+    XRRScreenResources *resources = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    if (resources == nullptr)
+        return ramp;
+    if (resources->ncrtc > 0) {
+        if (XRRCrtcGamma *gamma = XRRGetCrtcGamma(display, resources->crtcs[0])) {
+            for (const unsigned short *channel : {gamma->red, gamma->green, gamma->blue})
+                ramp.insert(ramp.end(), channel, channel + gamma->size);
+            XRRFreeGamma(gamma);
+        }
+    }
+    XRRFreeScreenResources(resources);
+    return ramp;
+}
+
+TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermAndWhenItCrashes)
+{
+    Testing::TOwnXServer server;
+    if (server.Name.empty())
+        GTEST_SKIP() << "Xvfb could not be started";
+    Display *display = XOpenDisplay(server.Name.c_str());
+    ASSERT_NE(display, nullptr);
+    const std::vector<std::uint16_t> before = FirstCrtcRamp(display);
+    if (before.empty())
+        GTEST_SKIP() << "this X server's RandR has no gamma ramp";
+    // Brighter than normal: the program sets a ramp of its own.
+    Testing::TSettingsHome settings({"\"ShowTime\"=dword:0", "\"ShowWeather\"=dword:0", "\"ShowNews\"=dword:0",
+                                     "\"Brightness\"=dword:400", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"c\"",
+                                     "\"WeatherCode\"=\"\"", "\"RSS_Url\"=\"\"", "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:0",
+                                     "\"Proxy\"=\"\"", "\"Port\"=\"\""});
+    for (int ending : {SIGTERM, SIGSEGV}) {
+        SCOPED_TRACE(strsignal(ending));
+        Testing::TRun run = Testing::Start({"/s"}, true, server.Name, &settings);
+        bool changed = false;
+        for (int attempt = 0; attempt < 400 && !changed; ++attempt) {
+            changed = FirstCrtcRamp(display) != before;
+            if (!changed)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_TRUE(changed) << "the program brightens the screen";
+        kill(run.Pid, ending);
+        int status = 0;
+        ASSERT_EQ(waitpid(run.Pid, &status, 0), run.Pid);
+        run.Pid = -1;
+        if (ending == SIGTERM)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+        EXPECT_EQ(FirstCrtcRamp(display), before);
+    }
+    XCloseDisplay(display);
+}
+
+} // namespace
+} // namespace Halcyra::Platform
