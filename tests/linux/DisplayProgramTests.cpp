@@ -192,6 +192,28 @@ TEST_F(DisplayProgram, SleepsWhileItsWindowIsUnmappedAndDrawsAgainWhenItIsMapped
     EXPECT_EQ(Finish(run), 0);
 }
 
+TEST_F(DisplayProgram, TheFullScreenSleepsWhileCoveredAndDrawsAgainWhenUncovered)
+{
+    const Window root = DefaultRootWindow(FDisplay);
+    TRun run = StartDisplay({"/s"});
+    ASSERT_TRUE(SceneShows(root, 1024, 768));
+    // A window over the whole screen, as a locker's: the saver's window is wholly covered.
+    const Window cover = CreateHostWindow(0, 0, 1024, 768);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double before = ProcessorSeconds(run.Pid);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    EXPECT_LT(ProcessorSeconds(run.Pid) - before, 0.05) << "under 1 % of a core over 5 s";
+
+    XDestroyWindow(FDisplay, cover);
+    XSync(FDisplay, False);
+    ASSERT_TRUE(SceneShows(root, 1024, 768));
+    const auto first = Capture(root, 1024, 768);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NE(first, Capture(root, 1024, 768)) << "frames resume";
+    kill(run.Pid, SIGTERM);
+    EXPECT_EQ(Finish(run), 0);
+}
+
 TEST_F(DisplayProgram, BadOptionsAndWindowsEndWithTheirCodeAndOneLine)
 {
     struct TCase {

@@ -72,7 +72,7 @@ TEST(SaverWindowThreads, FramesRunWhileTheWindowIsDeactivatedActivatedAndClosed)
         engine.SetEnabled(false);
         window.Close();
     };
-    ASSERT_TRUE(window.Create(TMainWindowKind::FullScreen, events));
+    ASSERT_TRUE(window.Create(TMainWindowKind::FullScreen, events)) << SDL_GetError();
     engine.SetUseIdle(false);
     engine.SetWidthScreen(1024);
     engine.SetHeightScreen(768);

@@ -102,7 +102,7 @@ std::vector<std::uint16_t> FirstCrtcRamp(Display *display)
     return ramp;
 }
 
-TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermAndWhenItCrashes)
+TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermWhenItCrashesAndWhenItsConnectionIsKilled)
 {
     Testing::TOwnXServer server;
     if (server.Name.empty())
@@ -117,8 +117,9 @@ TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermAndWhenI
                                      "\"Brightness\"=dword:400", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"c\"",
                                      "\"WeatherCode\"=\"\"", "\"RSS_Url\"=\"\"", "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:0",
                                      "\"Proxy\"=\"\"", "\"Port\"=\"\""});
-    for (int ending : {SIGTERM, SIGSEGV}) {
-        SCOPED_TRACE(strsignal(ending));
+    // 0: the window's X connection is killed (as xkill does); the server goes on.
+    for (int ending : {SIGTERM, SIGSEGV, 0}) {
+        SCOPED_TRACE(ending != 0 ? strsignal(ending) : "connection killed");
         Testing::TRun run = Testing::Start({"/s"}, true, server.Name, &settings);
         bool changed = false;
         for (int attempt = 0; attempt < 400 && !changed; ++attempt) {
@@ -127,11 +128,18 @@ TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermAndWhenI
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         ASSERT_TRUE(changed) << "the program brightens the screen";
-        kill(run.Pid, ending);
+        if (ending != 0) {
+            kill(run.Pid, ending);
+        } else {
+            const unsigned long window = Testing::FindWindowOf(display, run.Pid, "halcyra-screensaver");
+            ASSERT_NE(window, 0u);
+            XKillClient(display, window);
+            XSync(display, False);
+        }
         int status = 0;
         ASSERT_EQ(waitpid(run.Pid, &status, 0), run.Pid);
         run.Pid = -1;
-        if (ending == SIGTERM)
+        if (ending != SIGSEGV)
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         else
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
