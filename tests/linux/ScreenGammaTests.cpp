@@ -1,6 +1,6 @@
-// The screen's gamma ramps given back on every way out: the requests built for the emergency, their
-// restore from a crash signal's handler to a peer that records them, and the full-screen program on
-// an X server of its own whose RandR takes ramps, ended by SIGTERM and crashed by SIGSEGV.
+// The screen's gamma ramps given back on every way out: the emergency restore from a crash signal's
+// handler to a peer that records it, and the full-screen program on an X server of its own whose
+// RandR takes ramps, ended by SIGTERM, crashed by SIGSEGV and cut off from the server.
 #include "linux/OwnXServer.h"
 #include "linux/ProgramRuns.h"
 #include "platform/linux/ScreenGamma.h"
@@ -19,32 +19,6 @@
 
 namespace Halcyra::Platform {
 namespace {
-
-std::uint16_t Read16(const std::vector<std::uint8_t> &bytes, std::size_t at)
-{
-    std::uint16_t value = 0;
-    std::memcpy(&value, bytes.data() + at, 2);
-    return value;
-}
-
-TEST(ScreenGamma, TheEmergencyRequestsSetEachRampThenAskForAnAnswer)
-{
-    const std::uint16_t red[3] = {1, 2, 3}, green[3] = {4, 5, 6}, blue[3] = {7, 8, 9};
-    const std::vector<std::uint8_t> bytes = EncodeGammaRestore(140, {0x3f}, {red}, {green}, {blue}, {3});
-    // 12 bytes of header, 18 of ramps, 2 of padding; then the 4 bytes of GetInputFocus.
-    ASSERT_EQ(bytes.size(), 36u);
-    EXPECT_EQ(bytes[0], 140);
-    EXPECT_EQ(bytes[1], 24) << "RRSetCrtcGamma";
-    EXPECT_EQ(Read16(bytes, 2), 8) << "length in words";
-    std::uint32_t crtc = 0;
-    std::memcpy(&crtc, bytes.data() + 4, 4);
-    EXPECT_EQ(crtc, 0x3fu);
-    EXPECT_EQ(Read16(bytes, 8), 3);
-    for (std::size_t i = 0; i < 9; ++i)
-        EXPECT_EQ(Read16(bytes, 12 + 2 * i), i + 1);
-    EXPECT_EQ(bytes[32], 43) << "GetInputFocus";
-    EXPECT_EQ(Read16(bytes, 34), 1);
-}
 
 TEST(ScreenGamma, ACrashSignalWritesTheRestoreWaitsForTheAnswerThenEndsTheProcess)
 {

@@ -430,14 +430,6 @@ TEST_F(DisplayModes, EachOutcomeHasItsExitCodeAndItsLine)
     EXPECT_EQ(SaverRuns, 0);
 }
 
-TEST_F(DisplayModes, AWindowThatCannotBeUsedEndsWithOneOnStandardError)
-{
-    Services.RunDisplayForms = [](Platform::TWindowHandle) { throw std::runtime_error("no window has the id 0x7"); };
-    EXPECT_EQ(Run({"--window-id", "7"}), 1);
-    EXPECT_EQ(Errors, std::vector<std::string>{"halcyra-screensaver: no window has the id 0x7"});
-    EXPECT_TRUE(Application.MessageBoxes.empty());
-}
-
 TEST_F(RunModes, WithoutDisplayProgramsTheirOptionsAreScreensaverLetters)
 {
     Services.HostWindowVariable = "0x400001";
