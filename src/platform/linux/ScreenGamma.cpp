@@ -5,6 +5,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/randr.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>

@@ -27,9 +27,6 @@ int CountError(Display *, XErrorEvent *)
     return 0;
 }
 
-GC GcOf(void *gc) { return static_cast<GC>(gc); }
-Display *DisplayOf(_XDisplay *connection) { return connection; }
-
 // Whether pixels of the image are 0x00RRGGBB words, as the frame's are.
 bool SameLayoutAsFrames(const XImage &image)
 {
@@ -72,7 +69,7 @@ bool TX11WindowPresenter::Open(TWindowHandle window, int width, int height)
     FConnection = XOpenDisplay(nullptr);
     if (FConnection == nullptr)
         return false;
-    Display *display = DisplayOf(FConnection);
+    Display *display = FConnection;
     FWindow = static_cast<Window>(window);
     XWindowAttributes attributes;
     const unsigned long errors = X11ErrorCount();
@@ -102,7 +99,7 @@ bool TX11WindowPresenter::CreateImage(int width, int height)
     FWindowHeight = height;
     if (width <= 0 || height <= 0)
         return true;
-    Display *display = DisplayOf(FConnection);
+    Display *display = FConnection;
     XWindowAttributes attributes;
     if (XGetWindowAttributes(display, FWindow, &attributes) == 0)
         return false;
@@ -164,8 +161,8 @@ void TX11WindowPresenter::DestroyImage()
         return;
     if (FShared) {
         auto *info = static_cast<XShmSegmentInfo *>(FSharedInfo);
-        XShmDetach(DisplayOf(FConnection), info);
-        XSync(DisplayOf(FConnection), False);
+        XShmDetach(FConnection, info);
+        XSync(FConnection, False);
         shmdt(info->shmaddr);
         FImage->data = nullptr;
         delete info;
@@ -178,7 +175,7 @@ void TX11WindowPresenter::DestroyImage()
 
 void TX11WindowPresenter::FollowWindowSize()
 {
-    Display *display = DisplayOf(FConnection);
+    Display *display = FConnection;
     int width = FWindowWidth;
     int height = FWindowHeight;
     while (XPending(display) > 0) {
@@ -226,13 +223,13 @@ void TX11WindowPresenter::Present(const Imaging::TBitmap32 &frame)
     if (FImage == nullptr)
         return;
     Compose(frame);
-    Display *display = DisplayOf(FConnection);
+    Display *display = FConnection;
     const auto width = static_cast<unsigned>(FWindowWidth);
     const auto height = static_cast<unsigned>(FWindowHeight);
     if (FShared)
-        XShmPutImage(display, FWindow, GcOf(FGc), FImage, 0, 0, 0, 0, width, height, False);
+        XShmPutImage(display, FWindow, FGc, FImage, 0, 0, 0, 0, width, height, False);
     else
-        XPutImage(display, FWindow, GcOf(FGc), FImage, 0, 0, 0, 0, width, height);
+        XPutImage(display, FWindow, FGc, FImage, 0, 0, 0, 0, width, height);
     // The shared image is written again only after the server has read it.
     XSync(display, False);
 }
@@ -271,9 +268,9 @@ void TX11WindowPresenter::Release()
         return;
     DestroyImage();
     if (FGc != nullptr)
-        XFreeGC(DisplayOf(FConnection), GcOf(FGc));
+        XFreeGC(FConnection, FGc);
     FGc = nullptr;
-    XCloseDisplay(DisplayOf(FConnection));
+    XCloseDisplay(FConnection);
     FConnection = nullptr;
     FWindow = 0;
     FWindowWidth = FWindowHeight = 0;

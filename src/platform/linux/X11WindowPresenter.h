@@ -13,6 +13,7 @@
 #include <vector>
 
 struct _XDisplay;
+struct _XGC;
 struct _XImage;
 
 namespace Halcyra::Platform {
@@ -52,7 +53,7 @@ private:
     std::mutex FMutex;
     _XDisplay *FConnection = nullptr;
     unsigned long FWindow = 0;
-    void *FGc = nullptr;
+    _XGC *FGc = nullptr;
     _XImage *FImage = nullptr;
     bool FShared = false;
     int FSharedId = -1;
