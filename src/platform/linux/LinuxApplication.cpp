@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
@@ -58,6 +59,13 @@ int LostXServer(Display *)
     _exit(0);
 }
 
+class TLinuxApplication;
+
+// The application the signal thread hands signals to, cleared when it is destroyed; the thread
+// outlives it (it ends with the process), so both live in static storage that is never destroyed.
+std::mutex GSignalTargetLock;
+TLinuxApplication *GSignalTarget = nullptr;
+
 sigset_t TerminationSignals()
 {
     sigset_t signals;
@@ -74,6 +82,10 @@ public:
 
     ~TLinuxApplication() override
     {
+        {
+            std::lock_guard lock(GSignalTargetLock);
+            GSignalTarget = nullptr;
+        }
         FQueue.Close();
         DestroyWindows();
         if (FSdlStarted)
@@ -92,16 +104,17 @@ public:
         // them: the loop ends the run in order, the same way as a close request.
         const sigset_t signals = TerminationSignals();
         pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-        std::thread([this, signals] {
+        {
+            std::lock_guard lock(GSignalTargetLock);
+            GSignalTarget = this;
+        }
+        std::thread([signals] {
             for (;;) {
                 int taken = 0;
                 if (sigwait(&signals, &taken) != 0)
                     continue;
-                if (FLoopCanClose) {
-                    FSignalled = true;
-                    Wake();
+                if (TakeSignal())
                     continue;
-                }
                 // No window whose run could end in order: the signal ends the process as it would
                 // have, once the screen's ramps are given back.
                 RestoreGammaInEmergency();
@@ -113,6 +126,17 @@ public:
                 raise(taken);
             }
         }).detach();
+    }
+
+    // Hands a signal to the loop; false when no loop can end the run in order.
+    static bool TakeSignal()
+    {
+        std::lock_guard lock(GSignalTargetLock);
+        if (GSignalTarget == nullptr || !GSignalTarget->FLoopCanClose)
+            return false;
+        GSignalTarget->FSignalled = true;
+        GSignalTarget->Wake();
+        return true;
     }
 
     bool HostsDisplayPrograms() const override { return true; }
