@@ -177,7 +177,12 @@ void AskToClose(Display *display, unsigned long window)
 
 std::uint32_t ScreenPixel(Display *display, int x, int y)
 {
-    XImage *image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    return WindowPixel(display, DefaultRootWindow(display), x, y);
+}
+
+std::uint32_t WindowPixel(Display *display, unsigned long window, int x, int y)
+{
+    XImage *image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
     if (image == nullptr)
         return 0xFFFFFFFFu;
     const auto pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0) & 0xFFFFFF);

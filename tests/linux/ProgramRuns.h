@@ -65,6 +65,8 @@ void AskToClose(_XDisplay *display, unsigned long window);
 
 // A pixel of the screen as the X server shows it.
 std::uint32_t ScreenPixel(_XDisplay *display, int x, int y);
+// A pixel of a window; 0xFFFFFFFF when it cannot be read.
+std::uint32_t WindowPixel(_XDisplay *display, unsigned long window, int x, int y);
 
 // Waits until the screen shows the colour at (x, y); a safety bound, not a budget.
 bool ScreenShows(_XDisplay *display, int x, int y, std::uint32_t colour);

@@ -2,6 +2,7 @@
 // with its aspect kept and black bars, the new size followed, and the brightness applied to the
 // picture rather than to the screen.
 #include "linux/OwnXServer.h"
+#include "linux/ProgramRuns.h"
 #include "platform/linux/X11WindowPresenter.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,7 @@
 namespace Halcyra::Platform {
 namespace {
 
-std::uint32_t WindowPixel(Display *display, Window window, int x, int y)
-{
-    XImage *image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr)
-        return 0xFFFFFFFFu;
-    const auto pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0) & 0xFFFFFF);
-    XDestroyImage(image);
-    return pixel;
-}
+using Testing::WindowPixel;
 
 TEST(X11WindowPresenter, ScalesIntoTheWindowFollowsItsSizeAndBrightensThePicture)
 {
