@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -22,20 +23,39 @@ namespace {
 
 using namespace Testing;
 
-class DisplayProgram : public testing::Test {
+// The processor time a process has used so far, from /proc/<pid>/stat (user and system ticks).
+double ProcessorSeconds(pid_t process)
+{
+    std::ifstream file("/proc/" + std::to_string(process) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The fields after the command's closing parenthesis: state is the first, utime the 12th.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int index = 1; index <= 13 && fields >> field; ++index) {
+        if (index == 12)
+            user = std::stoull(field);
+        if (index == 13)
+            system = std::stoull(field);
+    }
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The processor time a process uses over the seconds after the last frame in flight has ended.
+double ProcessorSecondsOver(pid_t process, int seconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double before = ProcessorSeconds(process);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    return ProcessorSeconds(process) - before;
+}
+
+class DisplayProgram : public TOwnXServerTest {
 protected:
     void SetUp() override
     {
-        if (FServer.Name.empty())
-            GTEST_SKIP() << "Xvfb could not be started";
-        FDisplay = XOpenDisplay(FServer.Name.c_str());
-        ASSERT_NE(FDisplay, nullptr);
+        TOwnXServerTest::SetUp();
         XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
-    }
-    void TearDown() override
-    {
-        if (FDisplay != nullptr)
-            XCloseDisplay(FDisplay);
     }
 
     // A mapped window as a daemon makes one: black, its contents the display program's.
@@ -92,6 +112,23 @@ protected:
         return first != Capture(window, width, height);
     }
 
+    // Once the scene shows, hide() makes it unseen: the program then uses under 1 % of a core over the
+    // seconds given. After reveal() the scene animates again, and SIGTERM ends the program with 0.
+    void ExpectSleepsWhileUnseen(TRun &run, Window drawn, int width, int height, int seconds, const std::function<void()> &hide,
+                                 const std::function<void()> &reveal)
+    {
+        ASSERT_TRUE(SceneShows(drawn, width, height));
+        hide();
+        XSync(FDisplay, False);
+        EXPECT_LT(ProcessorSecondsOver(run.Pid, seconds), 0.01 * seconds) << "under 1 % of a core over " << seconds << " s";
+        reveal();
+        XSync(FDisplay, False);
+        ASSERT_TRUE(SceneShows(drawn, width, height));
+        EXPECT_TRUE(Animates(drawn, width, height)) << "frames resume";
+        kill(run.Pid, SIGTERM);
+        EXPECT_EQ(Finish(run), 0);
+    }
+
     // Whether a column of the window holds any pixel that is not black.
     static bool ColumnDrawn(const std::vector<std::uint32_t> &pixels, int width, int x)
     {
@@ -101,8 +138,6 @@ protected:
         return false;
     }
 
-    TOwnXServer FServer;
-    Display *FDisplay = nullptr;
     // No sound, no gadgets fetching anything: the scene alone.
     TSettingsHome FSettings{{"\"ShowTime\"=dword:1", "\"ShowWeather\"=dword:0", "\"ShowNews\"=dword:0", "\"Brightness\"=dword:256",
                              "\"SoundVolume\"=dword:0", "\"TDegree\"=\"c\"", "\"WeatherCode\"=\"\"", "\"RSS_Url\"=\"\"",
@@ -155,66 +190,22 @@ TEST_F(DisplayProgram, EndsWithZeroWhenItsWindowIsDestroyed)
     EXPECT_EQ(errors.find("X Error"), std::string::npos) << errors;
 }
 
-// The processor time a process has used so far, from /proc/<pid>/stat (user and system ticks).
-double ProcessorSeconds(pid_t process)
-{
-    std::ifstream file("/proc/" + std::to_string(process) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    // The fields after the command's closing parenthesis: state is the first, utime the 12th.
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    unsigned long long user = 0, system = 0;
-    for (int index = 1; index <= 13 && fields >> field; ++index) {
-        if (index == 12)
-            user = std::stoull(field);
-        if (index == 13)
-            system = std::stoull(field);
-    }
-    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// The processor time a process uses over the seconds after the last frame in flight has ended.
-double ProcessorSecondsOver(pid_t process, int seconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const double before = ProcessorSeconds(process);
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    return ProcessorSeconds(process) - before;
-}
-
 TEST_F(DisplayProgram, SleepsWhileItsWindowIsUnmappedAndDrawsAgainWhenItIsMapped)
 {
     const Window window = CreateHostWindow(0, 0, 400, 300);
     TRun run = StartDisplay({"--window-id", std::to_string(window)});
-    ASSERT_TRUE(SceneShows(window, 400, 300));
-    XUnmapWindow(FDisplay, window);
-    XSync(FDisplay, False);
-    EXPECT_LT(ProcessorSecondsOver(run.Pid, 10), 0.1) << "under 1 % of a core over 10 s";
-
-    XMapWindow(FDisplay, window);
-    XSync(FDisplay, False);
     // Mapped again, the window is cleared to black by the server; the scene comes back.
-    ASSERT_TRUE(SceneShows(window, 400, 300));
-    EXPECT_TRUE(Animates(window, 400, 300)) << "frames resume";
-    kill(run.Pid, SIGTERM);
-    EXPECT_EQ(Finish(run), 0);
+    ExpectSleepsWhileUnseen(run, window, 400, 300, 10, [&] { XUnmapWindow(FDisplay, window); },
+                            [&] { XMapWindow(FDisplay, window); });
 }
 
 TEST_F(DisplayProgram, TheFullScreenSleepsWhileCoveredAndDrawsAgainWhenUncovered)
 {
-    const Window root = DefaultRootWindow(FDisplay);
     TRun run = StartDisplay({"/s"});
-    ASSERT_TRUE(SceneShows(root, 1024, 768));
     // A window over the whole screen, as a locker's: the saver's window is wholly covered.
-    const Window cover = CreateHostWindow(0, 0, 1024, 768);
-    EXPECT_LT(ProcessorSecondsOver(run.Pid, 5), 0.05) << "under 1 % of a core over 5 s";
-
-    XDestroyWindow(FDisplay, cover);
-    XSync(FDisplay, False);
-    ASSERT_TRUE(SceneShows(root, 1024, 768));
-    EXPECT_TRUE(Animates(root, 1024, 768)) << "frames resume";
-    kill(run.Pid, SIGTERM);
-    EXPECT_EQ(Finish(run), 0);
+    Window cover = 0;
+    ExpectSleepsWhileUnseen(run, DefaultRootWindow(FDisplay), 1024, 768, 5, [&] { cover = CreateHostWindow(0, 0, 1024, 768); },
+                            [&] { XDestroyWindow(FDisplay, cover); });
 }
 
 TEST_F(DisplayProgram, BadOptionsAndWindowsEndWithTheirCodeAndOneLine)

@@ -2,8 +2,9 @@
 // the pointer's place, windows of tests running beside it) reaches it, and the test can end it.
 #pragma once
 
+#include "linux/Spawn.h"
+
 #include <signal.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,15 +28,11 @@ public:
         std::vector<std::string> words = {"Xvfb", "-displayfd", std::to_string(pipeEnds[1]), "-screen", "0",
                                           "1024x768x24", "-nolisten", "tcp"};
         words.insert(words.end(), extraArguments.begin(), extraArguments.end());
-        std::vector<char *> argv;
-        for (auto &word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        pid_t pid = -1;
-        const bool spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
+        const pid_t pid = SpawnCommand(words, &actions, environ);
+        const bool spawned = pid > 0;
         posix_spawn_file_actions_destroy(&actions);
         close(pipeEnds[1]);
         std::string number;

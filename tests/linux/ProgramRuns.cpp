@@ -1,5 +1,6 @@
 // Running the Linux program whole, for the program tests.
 #include "linux/ProgramRuns.h"
+#include "linux/Spawn.h"
 
 #include <gtest/gtest.h>
 
@@ -72,16 +73,12 @@ TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const st
     if (withDisplay && !display.empty())
         environment.push_back("DISPLAY=" + display);
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-    std::vector<char *> envp, argv;
+    std::vector<char *> envp;
     for (auto &entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string program = HALCYRA_SCREENSAVER_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (auto &argument : copies)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> words = {HALCYRA_SCREENSAVER_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
 
     int pipeEnds[2];
     EXPECT_EQ(pipe(pipeEnds), 0);
@@ -90,7 +87,8 @@ TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const st
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
     TRun run;
-    EXPECT_EQ(posix_spawn(&run.Pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    run.Pid = SpawnCommand(words, &actions, envp.data());
+    EXPECT_GT(run.Pid, 0);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
     run.ErrorPipe = pipeEnds[0];
@@ -200,6 +198,20 @@ bool ScreenShows(Display *display, int x, int y, std::uint32_t colour)
     return false;
 }
 
+
+void TOwnXServerTest::SetUp()
+{
+    if (FServer.Name.empty())
+        GTEST_SKIP() << "Xvfb could not be started";
+    FDisplay = XOpenDisplay(FServer.Name.c_str());
+    ASSERT_NE(FDisplay, nullptr);
+}
+
+void TOwnXServerTest::TearDown()
+{
+    if (FDisplay != nullptr)
+        XCloseDisplay(FDisplay);
+}
 
 bool Running(pid_t process)
 {

@@ -2,6 +2,10 @@
 // folder of the test's own, its standard error read back, its windows found, the screen read.
 #pragma once
 
+#include "linux/OwnXServer.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -70,5 +74,17 @@ std::uint32_t WindowPixel(_XDisplay *display, unsigned long window, int x, int y
 
 // Waits until the screen shows the colour at (x, y); a safety bound, not a budget.
 bool ScreenShows(_XDisplay *display, int x, int y, std::uint32_t colour);
+
+// A test on an X server of its own, connected to it: what one program leaves behind on a shared
+// server (the keyboard focus, the pointer's place, windows) cannot change how the next one starts.
+// Skipped when Xvfb cannot be started.
+class TOwnXServerTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TOwnXServer FServer;
+    _XDisplay *FDisplay = nullptr;
+};
 
 } // namespace Halcyra::Testing

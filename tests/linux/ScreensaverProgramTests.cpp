@@ -224,27 +224,10 @@ Imaging::TPicture ModulePicture(const char *name)
     return load.Picture ? *load.Picture : Imaging::TPicture{};
 }
 
-// The running saver on an X server of its own: what one program leaves behind on a shared server (the
-// keyboard focus, the pointer's place) cannot change how the next one starts.
-class RunningSaver : public testing::Test {
+// The running saver on an X server of its own.
+class RunningSaver : public TOwnXServerTest {
 protected:
-    void SetUp() override
-    {
-        if (FServer.Name.empty())
-            GTEST_SKIP() << "Xvfb could not be started";
-        FDisplay = XOpenDisplay(FServer.Name.c_str());
-        ASSERT_NE(FDisplay, nullptr);
-    }
-    void TearDown() override
-    {
-        if (FDisplay != nullptr)
-            XCloseDisplay(FDisplay);
-    }
-
     TRun StartSaver(const TSettingsHome &settings) { return Start({"/s"}, true, FServer.Name, &settings); }
-
-    TOwnXServer FServer;
-    Display *FDisplay = nullptr;
 };
 
 TEST_F(RunningSaver, AnimatesItsSceneWithoutACursorAndEndsOnEscape)

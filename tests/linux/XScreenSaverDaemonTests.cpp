@@ -53,19 +53,13 @@ pid_t Spawn(const std::vector<std::string> &command, const std::string &home, co
     words.insert(words.end(), {"env", "-i", "HOME=" + home, "DISPLAY=" + display, "PATH=/usr/bin:/bin",
                                "XDG_CONFIG_HOME=" + home + "/.config", "ASAN_OPTIONS=detect_leaks=0"});
     words.insert(words.end(), command.begin(), command.end());
-    std::vector<char *> argv;
-    for (auto &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (home + "/daemon-output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                      0644);
-    pid_t pid = -1;
     char *environment[] = {nullptr};
-    if (posix_spawnp(&pid, words[0].c_str(), &actions, nullptr, argv.data(), environment) != 0)
-        pid = -1;
+    const pid_t pid = Testing::SpawnCommand(words, &actions, environment);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
@@ -159,8 +153,9 @@ TEST(XScreenSaverDaemon, RunsTheProgramWhenActivatedAndEndsItWhenDeactivated)
         server.Stop();
         fs::remove_all(home);
     }};
-    if (asDaemonUser)
+    if (asDaemonUser) {
         ASSERT_EQ(Wait(Spawn({"true"}, home.string(), server.Name, asDaemonUser)), 0) << "runuser cannot run a command as " << DaemonUser;
+    }
 
     // The daemon answers once it is up; a bound, not a budget. Once, on a freshly set up machine, the
     // daemon went quiet after its banner and never answered, though it came up at every start after;
