@@ -2,12 +2,7 @@
 # scripts/check-copyright against the copyright files of tests/data/copyright, one folder per case, on
 # a small source tree made here: a valid file passes silently, each faulty one exits 1 with the lines
 # of its message file.
-set -uo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/ScriptTestSupport.sh"
 
 mkdir -p "$work/sources/src" "$work/sources/assets"
 touch "$work/sources/src/Main.cpp" "$work/sources/assets/Table.dat"
@@ -25,5 +20,4 @@ for case in "$root"/tests/data/copyright/*/; do
   fi
 done
 
-((failures == 0)) || { echo "$failures failures" >&2; exit 1; }
-echo "check-copyright: all cases pass"
+finish "check-copyright: all cases pass"

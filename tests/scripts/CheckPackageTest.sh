@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
 # scripts/check-package against a package made here that has the program and nothing else, with a
 # maintainer without an address: it exits 1 and names what is missing and what lintian finds.
-set -uo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/ScriptTestSupport.sh"
 
 tree="$work/tree"
 mkdir -p "$tree/DEBIAN" "$tree/usr/bin"
@@ -35,5 +30,5 @@ for expected in \
 done
 grep -q "^running with root privileges" <<<"$report" && fail "passes on lintian's note about root"
 
-((failures == 0)) || { echo "$report" >&2; echo "$failures failures" >&2; exit 1; }
-echo "check-package: a bare package is refused"
+((failures == 0)) || echo "$report" >&2
+finish "check-package: a bare package is refused"
