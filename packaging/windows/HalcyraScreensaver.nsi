@@ -145,7 +145,11 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
 
+  ; A module in use (a preview in the display settings, a running screensaver) goes at the next start.
   Delete /REBOOTOK "$SYSDIR\${MODULE_NAME}"
+  ${If} ${RebootFlag}
+    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} is in use: Windows removes it when it next starts." /SD IDOK
+  ${EndIf}
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\LOCATIONS-CREDITS.txt"
   Delete "$INSTDIR\Uninstall.exe"

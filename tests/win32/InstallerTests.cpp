@@ -186,6 +186,32 @@ TEST(WindowsInstaller, InstallsTheCurrentScreensaverThatRunsAndUninstallsAllButT
     EXPECT_EQ(RegistryNumber(HKEY_CURRENT_USER, SettingsKey, "Brightness"), 200u) << "the user's settings are kept";
 }
 
+// The files Windows deletes or renames when it next starts, each as its own text.
+std::string PendingFileOperations()
+{
+    std::string names(32768, '\0');
+    DWORD size = static_cast<DWORD>(names.size());
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                     "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, names.data(), &size) != ERROR_SUCCESS)
+        return {};
+    names.resize(size);
+    return names;
+}
+
+TEST(WindowsInstaller, UninstallWhileTheModuleRunsLeavesItToTheNextStartOfWindows)
+{
+    ASSERT_EQ(Install(), 0);
+    TStartedProgram dialog = StartProgram(InstalledModule(), "/c");
+    ASSERT_TRUE(dialog.Started);
+    EXPECT_EQ(Uninstall(), 0);
+    TerminateProcess(dialog.Process.hProcess, 0);
+    FinishModule(dialog);
+    EXPECT_NE(PendingFileOperations().find(InstalledModule()), std::string::npos) << "not deleted at the next start";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    // The next test installs into a system folder without it.
+    DeleteFileA(InstalledModule().c_str());
+}
+
 std::string InCapitals(std::string text)
 {
     CharUpperA(text.data());
