@@ -2,12 +2,7 @@
 # scripts/deb-src-list against the apt sources files of tests/data/apt-sources, one folder per machine:
 # its sources/ in, the private deb-src list (expected/) or the message (message) out. Then a list of
 # an earlier set-up is replaced, and the same sources a second time change nothing.
-set -uo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/ScriptTestSupport.sh"
 
 for case in "$root"/tests/data/apt-sources/*/; do
   name="$(basename "$case")"
@@ -39,5 +34,4 @@ for round in replaced unchanged changed; do
 done
 [ ! -e "$apt_dir/sources.list" ] || fail "the fixed list of the earlier set-up is still there"
 
-((failures == 0)) || { echo "$failures failures" >&2; exit 1; }
-echo "deb-src-list: all cases pass"
+finish "deb-src-list: all cases pass"

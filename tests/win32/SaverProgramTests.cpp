@@ -6,7 +6,6 @@
 #include "imaging/Picture.h"
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
-#include "platform/Resources.h"
 #include "win32/ModuleRuns.h"
 
 #include <gtest/gtest.h>
@@ -24,85 +23,9 @@ namespace {
 
 using namespace Testing;
 
-constexpr const char *SettingsKey = "SOFTWARE\\Tessaly Software\\Halcyra Screensaver";
-
-// The product's own settings key of this (private) prefix, written before the run and removed after.
-class TSaverSettings {
-public:
-    TSaverSettings(std::initializer_list<std::pair<const char *, DWORD>> numbers,
-                   std::initializer_list<std::pair<const char *, std::string>> texts)
-    {
-        RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKey);
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-        const auto number = [&](const char *name, DWORD value) {
-            RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);
-        };
-        const auto text = [&](const char *name, const std::string &value) {
-            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()), static_cast<DWORD>(value.size() + 1));
-        };
-        number("Brightness", 256);
-        number("SoundVolume", 0);
-        text("TDegree", "f");
-        text("WeatherCode", "20001");
-        text("RSS_Url", "http://news.example/rss/world.xml");
-        for (const char *name : {"ShowTime", "ShowWeather", "ShowNews", "ShowBlack", "UseProxy"})
-            number(name, 0);
-        text("Proxy", "");
-        text("Port", "");
-        for (const auto &[name, value] : numbers)
-            number(name, value);
-        for (const auto &[name, value] : texts)
-            text(name, value);
-        RegCloseKey(key);
-    }
-    ~TSaverSettings() { RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKey); }
-};
-
-COLORREF ScreenPixel(int x, int y)
-{
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return colour;
-}
-
-// The picture's colour as GetPixel reports it.
-COLORREF AsColorRef(std::uint32_t rgb)
-{
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-// Waits until the screen shows the colour at (x, y); a safety bound, not a budget.
-bool ScreenShows(int x, int y, COLORREF colour)
-{
-    for (int attempt = 0; attempt < 400; ++attempt) {
-        if (ScreenPixel(x, y) == colour)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
-Imaging::TPicture ModulePicture(const char *name)
-{
-    const auto stored = Platform::ModuleResources().Find(Platform::ResourceTypeData, name);
-    auto load = stored ? Imaging::TPicture::FromStored(*stored) : Imaging::TPictureLoad{};
-    return load.Picture ? *load.Picture : Imaging::TPicture{};
-}
-
 bool Running(const TStartedProgram &program)
 {
     return WaitForSingleObject(program.Process.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-void PressEscape()
-{
-    INPUT keys[2]{};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
 }
 
 // Asks the program's windows to close, as the desktop does when the session ends or a close button is
