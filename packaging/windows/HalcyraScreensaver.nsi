@@ -6,6 +6,7 @@
 ;   MODULE        the cross-built HalcyraScreensaver.scr
 ;   LICENSE_FILE  the licence, installed beside the uninstaller
 ;   CREDITS_FILE  the credits of the location table's sources, installed beside it
+;   NOTICES_FILE  the notices of the libraries linked into the module, installed beside it
 ;   MAKER_HOST    the maker's web host, the entry's "about" link
 ;   OUTFILE       the installer to write
 !macro RequireDefine NAME
@@ -18,6 +19,7 @@
 !insertmacro RequireDefine MODULE
 !insertmacro RequireDefine LICENSE_FILE
 !insertmacro RequireDefine CREDITS_FILE
+!insertmacro RequireDefine NOTICES_FILE
 !insertmacro RequireDefine MAKER_HOST
 !insertmacro RequireDefine OUTFILE
 
@@ -100,6 +102,7 @@ Section "${PRODUCT}" SectionModule
   SetOutPath "$INSTDIR"
   File "/oname=LICENSE.txt" "${LICENSE_FILE}"
   File "/oname=LOCATIONS-CREDITS.txt" "${CREDITS_FILE}"
+  File "/oname=THIRD-PARTY-NOTICES.txt" "${NOTICES_FILE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   File "/oname=$SYSDIR\${MODULE_NAME}" "${MODULE}"
 
@@ -152,6 +155,7 @@ Section "Uninstall"
   ${EndIf}
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\LOCATIONS-CREDITS.txt"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -1,6 +1,7 @@
 // The installer of the module as an administrator runs it (/S), in a Wine prefix of the test's own
-// (InOwnWinePrefix.sh): where the module goes, the entry in the installed programs, the user's choice
-// of screensaver, the installed module running, and what the uninstaller takes back and what it keeps.
+// (InOwnWinePrefix.sh): where the module and its notices go, the entry in the installed programs, the
+// user's choice of screensaver, the installed module running, and what the uninstaller takes back and
+// what it keeps.
 #include "win32/ModuleRuns.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,12 @@ TEST(WindowsInstaller, InstallsTheCurrentScreensaverThatRunsAndUninstallsAllButT
     const std::filesystem::path uninstallerPath = uninstaller->substr(1, uninstaller->size() - 2);
     EXPECT_TRUE(std::filesystem::exists(uninstallerPath)) << *uninstaller;
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), *uninstaller + " /S");
+    // The notices of the libraries linked into the module, whole, beside its licence.
+    const std::filesystem::path notices = uninstallerPath.parent_path() / "THIRD-PARTY-NOTICES.txt";
+    const std::string installedNotices = FileBytes(notices.string());
+    EXPECT_NE(installedNotices.find("This software is based in part on the work of the Independent JPEG Group."),
+              std::string::npos);
+    EXPECT_EQ(installedNotices, FileBytes(std::string("Z:") + HALCYRA_NOTICES_FILE));
     EXPECT_FALSE(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", KEY_WOW64_32KEY))
         << "the entry is in the 32-bit programs' view";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, DesktopKey, "SCRNSAVE.EXE"), module);
@@ -180,6 +187,7 @@ TEST(WindowsInstaller, InstallsTheCurrentScreensaverThatRunsAndUninstallsAllButT
 
     ASSERT_EQ(Uninstall(), 0);
     EXPECT_FALSE(std::filesystem::exists(module));
+    EXPECT_FALSE(std::filesystem::exists(notices));
     EXPECT_FALSE(std::filesystem::exists(uninstallerPath.parent_path())) << uninstallerPath.parent_path();
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
     EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, DesktopKey, "SCRNSAVE.EXE"));
