@@ -207,7 +207,7 @@ TEST_F(FeedStepTest, WeatherThroughTheProxySettingUsesTheBuildsHost)
 }
 
 // The forecast service on a server of the test's own, answering every request with `answer`.
-class WeatherServiceStep : public FeedStepTest {
+class FeedStepFromTheService : public FeedStepTest {
 protected:
     TFeedSettings ServiceSettings(const TLoopbackServer &server, const char *code = "20001")
     {
@@ -240,7 +240,7 @@ protected:
     }
 };
 
-TEST_F(WeatherServiceStep, AsksForThePlacesCoordinatesAndSetsTheGadget)
+TEST_F(FeedStepFromTheService, AsksForThePlacesCoordinatesAndSetsTheGadget)
 {
     const auto server = Serving(ReadNetTestFile("weather-service-washington-f.json"));
     MakeFeed(ServiceSettings(*server))->FeedTick();
@@ -254,7 +254,7 @@ TEST_F(WeatherServiceStep, AsksForThePlacesCoordinatesAndSetsTheGadget)
     EXPECT_EQ(FClient.GetTimeOut(), 5000);
 }
 
-TEST_F(WeatherServiceStep, GoesThroughTheProxySettingToTheBuildsServiceHost)
+TEST_F(FeedStepFromTheService, GoesThroughTheProxySettingToTheBuildsServiceHost)
 {
     const auto proxy = Serving(ReadNetTestFile("weather-service-nukualofa-c.json"));
     TFeedSettings settings = ServiceSettings(*proxy, "TNXX0001");
@@ -272,7 +272,7 @@ TEST_F(WeatherServiceStep, GoesThroughTheProxySettingToTheBuildsServiceHost)
     EXPECT_EQ(FValues.GetTomorrowCode(), 4);
 }
 
-TEST_F(WeatherServiceStep, AnswersThatCannotBeReadShowNotAvailableFirstAndChangeNothingLater)
+TEST_F(FeedStepFromTheService, AnswersThatCannotBeReadShowNotAvailableFirstAndChangeNothingLater)
 {
     const std::string good = ReadNetTestFile("weather-service-washington-f.json");
     const std::vector<std::string> bad = {
@@ -292,7 +292,7 @@ TEST_F(WeatherServiceStep, AnswersThatCannotBeReadShowNotAvailableFirstAndChange
     }
 }
 
-TEST_F(WeatherServiceStep, ACodeWithoutCoordinatesIsNotAvailableAndAsksNothing)
+TEST_F(FeedStepFromTheService, ACodeWithoutCoordinatesIsNotAvailableAndAsksNothing)
 {
     Refresh(ReadNetTestFile("weather-service-washington-f.json"));
     const auto server = Serving(ReadNetTestFile("weather-service-washington-f.json"));

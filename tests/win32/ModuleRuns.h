@@ -8,23 +8,27 @@
 
 namespace Halcyra::Testing {
 
-inline std::string ModulePath()
+// A module of the build folder, beside the test program's folder: the .scr people run unless named.
+inline std::string ModulePath(const char *module = "HalcyraScreensaver.scr")
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return (std::filesystem::path(path).parent_path().parent_path() / "HalcyraScreensaver.scr").string();
+    return (std::filesystem::path(path).parent_path().parent_path() / module).string();
 }
+
+// The same module built to ask the forecast service over plain HTTP, for the tests that serve it.
+inline std::string PlainWeatherModulePath() { return ModulePath("HalcyraScreensaverPlainWeather.scr"); }
 
 struct TStartedProgram {
     PROCESS_INFORMATION Process{};
     bool Started = false;
 };
 
-inline TStartedProgram StartModule(const std::string &arguments)
+inline TStartedProgram StartModule(const std::string &arguments, const std::string &module = ModulePath())
 {
     // Appended piece by piece: GCC 12 warns falsely about the temporaries of one long sum here.
     std::string commandLine = "\"";
-    commandLine.append(ModulePath()).append("\" ").append(arguments);
+    commandLine.append(module).append("\" ").append(arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     TStartedProgram program;
