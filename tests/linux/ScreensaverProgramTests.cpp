@@ -15,6 +15,7 @@
 #include "net/NetTestData.h"
 #include "net/WeatherService.h"
 #include "platform/Resources.h"
+#include "support/TestPictures.h"
 #include "platform/linux/FileRegistry.h"
 
 #include <gtest/gtest.h>
@@ -228,16 +229,6 @@ Imaging::TPicture ModulePicture(const char *name)
     return load.Picture ? *load.Picture : Imaging::TPicture{};
 }
 
-// A point of the weather icon of `code` where it differs from the not-available icon.
-std::pair<int, int> TellingIconPixel(const Imaging::TPicture &icons, int code)
-{
-    for (int y = 26; y < 52; ++y)
-        for (int x = 26; x < 52; ++x)
-            if (icons.Bitmap()->GetPixel(x, code * 52 + y) != icons.Bitmap()->GetPixel(x, 48 * 52 + y))
-                return {x, y};
-    return {26, 26};
-}
-
 // The host the plainly asking program's forecast service requests go to, and the path it asks for
 // ZIP code 20001 in Fahrenheit.
 std::string PlainWeatherHost()
@@ -314,7 +305,7 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastW
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());
     for (const auto &[code, left] : {std::pair{30, 665}, std::pair{11, 777}}) {
-        const auto [x, y] = TellingIconPixel(icons, code);
+        const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
         EXPECT_TRUE(ScreenShows(FDisplay, left + x, 706 + y, icons.Bitmap()->GetPixel(x, code * 52 + y))) << "icon " << code;
     }
     bool title = false;

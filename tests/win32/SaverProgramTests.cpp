@@ -9,6 +9,7 @@
 #include "net/NetTestData.h"
 #include "net/WeatherService.h"
 #include "platform/Resources.h"
+#include "support/TestPictures.h"
 #include "win32/ModuleRuns.h"
 
 #include <gtest/gtest.h>
@@ -154,16 +155,6 @@ private:
     std::string FFile;
 };
 
-// A point of the weather icon of `code` where it differs from the not-available icon.
-std::pair<int, int> TellingIconPixel(const Imaging::TPicture &icons, int code)
-{
-    for (int y = 26; y < 52; ++y)
-        for (int x = 26; x < 52; ++x)
-            if (icons.Bitmap()->GetPixel(x, code * 52 + y) != icons.Bitmap()->GetPixel(x, 48 * 52 + y))
-                return {x, y};
-    return {26, 26};
-}
-
 // Asks the program's windows to close, as the desktop does when the session ends or a close button is
 // pressed.
 void AskToClose(const TStartedProgram &program)
@@ -239,7 +230,7 @@ TEST(WindowsSaver, FetchesTheWeatherThenTheNewsThroughTheProxyAndShowsThem)
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());
     for (const auto &[code, left] : {std::pair{30, 665}, std::pair{11, 777}}) {
-        const auto [x, y] = TellingIconPixel(icons, code);
+        const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
         EXPECT_TRUE(ScreenShows(left + x, 706 + y, AsColorRef(icons.Bitmap()->GetPixel(x, code * 52 + y)))) << "icon " << code;
     }
     EXPECT_TRUE(Running(program)) << "the saver goes on after the feeds";
