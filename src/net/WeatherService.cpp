@@ -8,14 +8,16 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdint>
+#include <initializer_list>
 
 namespace Halcyra::Net {
 namespace {
 
 using TJson = nlohmann::json;
 
-// The answer is two levels deep ({"daily": {"weather_code": [...]}}); anything deeper is dropped
-// while it is read, so no nesting in an answer costs more than its bytes.
+// The answer's values lie at most three levels in (the 61 of {"daily": {"weather_code": [3, 61]}});
+// anything deeper is dropped while it is read, so no nesting in an answer costs more than its bytes.
 constexpr int MaxAnswerDepth = 3;
 // No air on Earth is this hot or cold, in either unit.
 constexpr double MaxTemperature = 200.0;
