@@ -254,7 +254,7 @@ TEST_F(FeedStepFromTheService, AsksForThePlacesCoordinatesAndSetsTheGadget)
     EXPECT_EQ(FClient.GetTimeOut(), 5000);
 }
 
-TEST_F(FeedStepFromTheService, GoesThroughTheProxySettingToTheBuildsServiceHost)
+TEST_F(FeedStepFromTheService, GoesThroughTheProxySettingWithTheWholeAddress)
 {
     const auto proxy = Serving(ReadNetTestFile("weather-service-nukualofa-c.json"));
     TFeedSettings settings = ServiceSettings(*proxy, "TNXX0001");

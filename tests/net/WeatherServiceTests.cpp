@@ -128,14 +128,6 @@ TEST(WeatherServiceAnswer, UnitsMayBeLeftOutAndNestingBeyondTheAnswersIsDropped)
     ExpectValues(ParseWeatherService(deep, TTemperatureUnit::Fahrenheit), 30, "42", 11, "33", "48");
 }
 
-TEST(WeatherServiceAnswer, NotAvailableIsTheGadgetsOwnValues)
-{
-    const TWeatherValues values = WeatherNotAvailable();
-    EXPECT_EQ(values.TodayCode, 48);
-    EXPECT_EQ(values.TomorrowCode, 48);
-    EXPECT_EQ(values.TodayNow + values.TomorrowLow + values.TomorrowHi, "NANANA");
-}
-
 TEST(WmoConditions, EveryDocumentedCodeHasItsIconByDayAndByNight)
 {
     const TWmoCondition expected[] = {
