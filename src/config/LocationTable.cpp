@@ -2,6 +2,7 @@
 // scan of the city rows, as the Weather tab needs no index for 23,924 rows.
 #include "config/LocationTable.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace Halcyra {
@@ -117,6 +118,48 @@ TLocationTable EmbeddedLocationTable(const Platform::IModuleResources &resources
 {
     const auto bytes = resources.Find(Platform::ResourceTypeData, LocationTableResourceName);
     return bytes ? TLocationTable(*bytes) : TLocationTable();
+}
+
+TLocationCoordinates::TLocationCoordinates(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() % LocationCoordinatesRecordSize == 0)
+        FBytes = bytes;
+}
+
+std::optional<TPlaceCoordinates> TLocationCoordinates::Find(std::string_view code) const
+{
+    // The records are in byte order of their codes: a binary search over the record indices.
+    const auto codeOf = [this](std::size_t index) {
+        return TextField(FBytes.data() + index * LocationCoordinatesRecordSize, LocationCoordinatesCodeSize);
+    };
+    std::size_t low = 0;
+    std::size_t high = Count();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (codeOf(middle) < code)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low == Count() || codeOf(low) != code)
+        return std::nullopt;
+    const std::uint8_t *record = FBytes.data() + low * LocationCoordinatesRecordSize + LocationCoordinatesCodeSize;
+    return TPlaceCoordinates{static_cast<std::int32_t>(LittleEndian32(record)), static_cast<std::int32_t>(LittleEndian32(record + 4)),
+                             LittleEndian32(record + 8)};
+}
+
+TLocationCoordinates EmbeddedLocationCoordinates(const Platform::IModuleResources &resources)
+{
+    const auto bytes = resources.Find(Platform::ResourceTypeData, LocationCoordinatesResourceName);
+    return bytes ? TLocationCoordinates(*bytes) : TLocationCoordinates();
+}
+
+std::string DegreesText(std::int32_t units)
+{
+    // Whole-number arithmetic: a locale's decimal comma never reaches the service's query.
+    const std::int64_t magnitude = std::abs(static_cast<std::int64_t>(units));
+    const std::string fraction = std::to_string(magnitude % CoordinateUnitsPerDegree + CoordinateUnitsPerDegree).substr(1);
+    return (units < 0 ? "-" : "") + std::to_string(magnitude / CoordinateUnitsPerDegree) + "." + fraction;
 }
 
 } // namespace Halcyra

@@ -1,6 +1,7 @@
 // The location table behind the Country and City lists of the weather settings: 221 country
 // records followed by 23,924 city records with their weather codes, read in place from the
-// module's read-only copy, and the four lookups the Weather tab performs on it.
+// module's read-only copy, and the four lookups the Weather tab performs on it. Beside it, the
+// coordinates of every code, by which the weather service and the forecast pages are asked.
 #pragma once
 
 #include "platform/Resources.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -80,5 +82,43 @@ private:
 // The table linked into the module as the RCDATA resource "LOCATIONTABLE"; an empty table when
 // the module has none.
 TLocationTable EmbeddedLocationTable(const Platform::IModuleResources &resources);
+
+// Where the place of a weather code lies: latitude and longitude in ten-thousandths of a degree
+// (north and east positive), and its GeoNames id, 0 when it has none.
+struct TPlaceCoordinates {
+    std::int32_t Latitude = 0;
+    std::int32_t Longitude = 0;
+    std::uint32_t GeoNamesId = 0;
+};
+
+// The layout of the stored coordinates: one record per code, in byte order of the codes.
+//   TLocationCoordinates record: Code[12], Latitude, Longitude (signed), GeoNamesId (unsigned).
+inline constexpr std::size_t LocationCoordinatesRecordSize = 24;
+inline constexpr std::size_t LocationCoordinatesCodeSize = 12;
+inline constexpr std::int32_t CoordinateUnitsPerDegree = 10000;
+inline constexpr std::string_view LocationCoordinatesResourceName = "LOCATIONCOORDS";
+
+// A read-only view of the stored coordinates; the bytes must outlive it. Bytes that are not whole
+// records are treated as no records at all.
+class TLocationCoordinates {
+public:
+    TLocationCoordinates() = default;
+    explicit TLocationCoordinates(std::span<const std::uint8_t> bytes);
+
+    std::size_t Count() const { return FBytes.size() / LocationCoordinatesRecordSize; }
+    // The place of `code` (exact, case counts); nullopt for a code with no record.
+    std::optional<TPlaceCoordinates> Find(std::string_view code) const;
+
+private:
+    std::span<const std::uint8_t> FBytes;
+};
+
+// The coordinates linked into the module as the RCDATA resource "LOCATIONCOORDS"; none when the
+// module has none.
+TLocationCoordinates EmbeddedLocationCoordinates(const Platform::IModuleResources &resources);
+
+// A coordinate in degrees with four decimals and a point whatever the locale: 389511 reads
+// "38.9511", -500 "-0.0500".
+std::string DegreesText(std::int32_t units);
 
 } // namespace Halcyra

@@ -5,8 +5,10 @@
 #pragma once
 
 #include "BuildHosts.h"
+#include "config/LocationTable.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace Halcyra::Net {
@@ -17,6 +19,11 @@ inline constexpr int WeatherCodeHighest = 47;
 inline constexpr const char *WeatherTextNotAvailable = "NA";
 // The news ticker's line before the first feed, and after an answer that is no feed.
 inline constexpr const char *NewsNotAvailable = "*** Not Available Now ***";
+
+// Where the weather comes from, chosen by the build: the forecast service asked by the place's
+// coordinates, or the weather RSS feed asked by the location code.
+enum class TWeatherSource { Service, RssFeed };
+inline constexpr TWeatherSource BuildWeatherSource = BuildHosts::WeatherFromRssFeed ? TWeatherSource::RssFeed : TWeatherSource::Service;
 
 // The settings the feed step reads at every refresh, copied from the loaded settings.
 struct TFeedSettings {
@@ -31,6 +38,11 @@ struct TFeedSettings {
     // Host (and optional ":port") of the weather RSS service; the build's host unless a test points
     // it at a server of its own.
     std::string WeatherHost = BuildHosts::WeatherHost;
+    TWeatherSource WeatherSource = BuildWeatherSource;
+    // Scheme and host of the forecast service, and where WeatherCode's place lies (none for a code
+    // the location table does not know).
+    std::string WeatherService = BuildHosts::WeatherService;
+    std::optional<TPlaceCoordinates> WeatherPlace;
 };
 
 // The values the feed step writes. Every call comes from the user-interface thread; an implementation

@@ -4,6 +4,7 @@
 #include "net/FeedParsing.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
+#include "net/WeatherService.h"
 #include "platform/Application.h"
 
 #include <chrono>
@@ -110,17 +111,38 @@ void WeatherHTTP::PrepareClient()
     }
 }
 
+std::optional<TWeatherValues> WeatherHTTP::FetchWeatherRss()
+{
+    PrepareClient();
+    FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree), FEnd.get_token());
+    return ParseWeatherFeed(FClient.GetBody());
+}
+
+std::optional<TWeatherValues> WeatherHTTP::FetchWeatherService()
+{
+    // A code the location table does not know (a setting edited by hand) has no place to ask for.
+    if (!FSettings.WeatherPlace)
+        return WeatherNotAvailable();
+    PrepareClient();
+    const TTemperatureUnit unit = TemperatureUnitOf(FSettings.TDegree);
+    FClient.Get(WeatherServiceURL(FSettings.WeatherService, *FSettings.WeatherPlace, unit), FEnd.get_token());
+    // An answer that is not the expected one leaves the values as they are: not available until the
+    // first good answer, the last good ones after it.
+    return ParseWeatherService(FClient.GetBody(), unit);
+}
+
 void WeatherHTTP::RefreshWeatherFeed()
 {
     try {
-        PrepareClient();
-        FClient.Get(WeatherFeedURL(FSettings.WeatherHost, FSettings.WeatherCode, FSettings.TDegree), FEnd.get_token());
-        TWeatherValues values = ParseWeatherFeed(FClient.GetBody());
-        FTargets.SetTodayCode(values.TodayCode);
-        FTargets.SetTodayNow(values.TodayNow);
-        FTargets.SetTomorrowCode(values.TomorrowCode);
-        FTargets.SetTomorrowLow(values.TomorrowLow);
-        FTargets.SetTomorrowHi(values.TomorrowHi);
+        const std::optional<TWeatherValues> values =
+            FSettings.WeatherSource == TWeatherSource::RssFeed ? FetchWeatherRss() : FetchWeatherService();
+        if (!values)
+            return;
+        FTargets.SetTodayCode(values->TodayCode);
+        FTargets.SetTodayNow(values->TodayNow);
+        FTargets.SetTomorrowCode(values->TomorrowCode);
+        FTargets.SetTomorrowLow(values->TomorrowLow);
+        FTargets.SetTomorrowHi(values->TomorrowHi);
     } catch (const ESockError &) {
         // Leaves the client ready for the next request.
         FClient.Disconnect();

@@ -3,6 +3,7 @@
 // parsing and the writes to the gadgets happen.
 #pragma once
 
+#include "net/FeedParsing.h"
 #include "net/FeedTargets.h"
 #include "net/HttpClient.h"
 #include "platform/Application.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
@@ -68,6 +70,9 @@ private:
     // Time-out and proxy from the settings; raises a number-conversion error for a port that is not a
     // number.
     void PrepareClient();
+    // The weather values from the build's source; nullopt for an answer that changes nothing.
+    std::optional<TWeatherValues> FetchWeatherRss();
+    std::optional<TWeatherValues> FetchWeatherService();
 
     Platform::IApplication &FApplication;
     THttpClient &FClient;

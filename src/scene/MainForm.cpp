@@ -1,6 +1,7 @@
 // The main form: the scene's assembly in its fixed order, the frame tick, input and the exit.
 #include "scene/MainForm.h"
 
+#include "config/LocationTable.h"
 #include "imaging/Picture.h"
 
 #include <chrono>
@@ -130,6 +131,9 @@ Net::TFeedSettings TForm1::FeedSettings() const
     settings.WeatherCode = Qss1.GetWeatherCode();
     settings.RSS_Url = Qss1.GetRSS_Url();
     settings.WeatherHost = FServices.WeatherHost;
+    settings.WeatherSource = FServices.WeatherSource;
+    settings.WeatherService = FServices.WeatherService;
+    settings.WeatherPlace = EmbeddedLocationCoordinates(FServices.Resources).Find(settings.WeatherCode);
     return settings;
 }
 
@@ -255,7 +259,14 @@ void TForm1::Qss1Timer()
 
 std::string TForm1::ForecastAddress() const
 {
-    return "http://" + FServices.ForecastHost + "/forecast/" + Qss1.GetWeatherCode() + (Qss1.GetTDegree() == "c" ? "_c.html" : ".html");
+    const bool celsius = Qss1.GetTDegree() == "c";
+    if (FServices.WeatherSource == Net::TWeatherSource::RssFeed)
+        return "http://" + FServices.ForecastHost + "/forecast/" + Qss1.GetWeatherCode() + (celsius ? "_c.html" : ".html");
+    const auto place = EmbeddedLocationCoordinates(FServices.Resources).Find(Qss1.GetWeatherCode());
+    std::string address = FServices.ForecastPages + "/";
+    if (place)
+        address += DegreesText(place->Latitude) + "," + DegreesText(place->Longitude);
+    return address + (celsius ? "?m" : "?u");
 }
 
 void TForm1::FormKeyDown(TKey key)

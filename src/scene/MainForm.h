@@ -45,6 +45,11 @@ struct TSceneServices {
     // Where the feeds come from and the forecast pages are; the build's hosts.
     std::string WeatherHost = BuildHosts::WeatherHost;
     std::string ForecastHost = BuildHosts::ForecastHost;
+    // The build's weather source; with the forecast service, its address and that of the forecast
+    // pages for coordinates.
+    Net::TWeatherSource WeatherSource = Net::BuildWeatherSource;
+    std::string WeatherService = BuildHosts::WeatherService;
+    std::string ForecastPages = BuildHosts::ForecastPages;
 };
 
 class TForm1 {
@@ -83,7 +88,9 @@ public:
     void StartSound();
     void StopSound();
 
-    // The page F3 opens: the forecast of the configured place in the configured units.
+    // The page F3 opens: the forecast of the configured place in the configured units. With the
+    // forecast service, the pages site's forecast for the place's coordinates ("?m" metric, "?u"
+    // Fahrenheit); its front page in those units for a code the location table does not know.
     std::string ForecastAddress() const;
 
     // The frame of the looping strips, 0 to 31.

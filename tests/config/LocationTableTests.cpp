@@ -1,5 +1,6 @@
 // Tests of the location table: the layout and content rules of the table linked into the module,
-// the Weather tab's lookups on it, and the lookups on small hand-made tables, damaged ones included.
+// the Weather tab's lookups on it, and the lookups on small hand-made tables, damaged ones included;
+// and the coordinates of its codes.
 #include "config/LocationTable.h"
 #include "platform/Resources.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -532,6 +534,76 @@ TEST(EmbeddedLocationTableLookupTest, ModuleWithoutTheResourceGivesAnEmptyTable)
     EXPECT_EQ(table.CountryCount(), 0u);
     EXPECT_EQ(table.CityCount(), 0u);
     EXPECT_FALSE(table.CountryOfCode("20001").has_value());
+}
+
+// ---- Coordinates of the codes ----
+
+TEST_F(EmbeddedLocationTableTest, EveryOfferedCodeHasCoordinatesOnTheGlobe)
+{
+    const TLocationCoordinates coordinates = EmbeddedLocationCoordinates(Platform::ModuleResources());
+    std::set<std::string_view> codes;
+    for (std::size_t row = 0; row < Table.CityCount(); ++row)
+        codes.insert(Table.CityCode(row));
+    EXPECT_EQ(coordinates.Count(), codes.size()) << "one record per code, and none for another code";
+    std::size_t missing = 0;
+    std::size_t offGlobe = 0;
+    for (std::string_view code : codes) {
+        const auto place = coordinates.Find(code);
+        missing += place ? 0 : 1;
+        offGlobe += place && (std::abs(place->Latitude) > 900000 || std::abs(place->Longitude) > 1800000) ? 1 : 0;
+    }
+    EXPECT_EQ(missing, 0u);
+    EXPECT_EQ(offGlobe, 0u);
+}
+
+TEST_F(EmbeddedLocationTableTest, CodesFindTheirPlacesAndNothingElseMatches)
+{
+    const TLocationCoordinates coordinates = EmbeddedLocationCoordinates(Platform::ModuleResources());
+    struct TCase {
+        const char *Code;
+        std::int32_t Latitude;
+        std::int32_t Longitude;
+        std::uint32_t GeoNamesId;
+    };
+    // Washington, Lashkar Gah and London; then the first and the last record.
+    for (const TCase &c : {TCase{"20001", 388951, -770364, 4140963}, TCase{"AFXX0005", 315938, 643716, 1134720},
+                           TCase{"UKXX0001", 515085, -1257, 2643743}}) {
+        const auto place = coordinates.Find(c.Code);
+        ASSERT_TRUE(place) << c.Code;
+        EXPECT_EQ(place->Latitude, c.Latitude) << c.Code;
+        EXPECT_EQ(place->Longitude, c.Longitude) << c.Code;
+        EXPECT_EQ(place->GeoNamesId, c.GeoNamesId) << c.Code;
+    }
+    EXPECT_TRUE(coordinates.Find("01001") && coordinates.Find("ZIXX0010")) << "the search reaches both ends";
+    for (const char *unknown : {"", "afxx0005", "AFXX000", "AFXX00050", "00000", "ZZZZ9999", "USOR0338"})
+        EXPECT_FALSE(coordinates.Find(unknown)) << unknown;
+}
+
+TEST(LocationCoordinatesTest, BytesThatAreNotWholeRecordsHoldNoPlaces)
+{
+    std::vector<std::uint8_t> record(LocationCoordinatesRecordSize, 0);
+    std::memcpy(record.data(), "EAXX0001", 8);
+    record[12] = 0x10; // latitude 16, longitude -1, no GeoNames id
+    std::fill(record.begin() + 16, record.begin() + 20, 0xFF);
+    EXPECT_EQ(TLocationCoordinates(record).Find("EAXX0001")->Longitude, -1);
+    EXPECT_EQ(TLocationCoordinates(record).Find("EAXX0001")->Latitude, 16);
+    record.push_back(0);
+    EXPECT_EQ(TLocationCoordinates(record).Count(), 0u);
+    EXPECT_FALSE(TLocationCoordinates(record).Find("EAXX0001"));
+    class TNoResources final : public Platform::IModuleResources {
+    public:
+        std::optional<std::span<const std::uint8_t>> Find(std::string_view, std::string_view) const override { return std::nullopt; }
+    };
+    EXPECT_FALSE(EmbeddedLocationCoordinates(TNoResources()).Find("20001"));
+}
+
+TEST(LocationCoordinatesTest, DegreesAreWrittenWithFourDecimalsAndAPoint)
+{
+    const std::pair<std::int32_t, const char *> cases[] = {
+        {388951, "38.8951"}, {-770364, "-77.0364"}, {-500, "-0.0500"}, {0, "0.0000"}, {1800000, "180.0000"}, {INT32_MIN, "-214748.3648"},
+    };
+    for (const auto &[units, text] : cases)
+        EXPECT_EQ(DegreesText(units), text) << units;
 }
 
 } // namespace

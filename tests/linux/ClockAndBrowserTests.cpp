@@ -3,6 +3,8 @@
 #include "platform/WebBrowser.h"
 #include "platform/linux/LocaleTimeFormat.h"
 
+#include "linux/FakeOpener.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -84,35 +86,17 @@ TEST(WebPageAddress, OnlyHttpAndHttpsAddressesAreWebPages)
     EXPECT_FALSE(IsWebPageAddress(""));
 }
 
-// A stand-in for xdg-open, first on PATH, that writes each argument it got on a line of its own.
+// The browser's opener replaced by a stand-in, first on PATH.
 class LinuxWebBrowser : public testing::Test {
 protected:
     void SetUp() override
     {
-        FFolder = fs::temp_directory_path() / ("halcyra-browser-" + std::to_string(getpid()));
-        fs::create_directories(FFolder);
-        std::ofstream(FFolder / "xdg-open") << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n";
-        fs::permissions(FFolder / "xdg-open", fs::perms::owner_all);
         FPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-        setenv("PATH", (FFolder.string() + ":" + FPath).c_str(), 1);
+        setenv("PATH", FOpener.SearchPath().c_str(), 1);
     }
-    void TearDown() override
-    {
-        setenv("PATH", FPath.c_str(), 1);
-        fs::remove_all(FFolder);
-    }
+    void TearDown() override { setenv("PATH", FPath.c_str(), 1); }
 
-    // What the opener received; waits for it to have written (a safety bound, not a budget).
-    std::string Received()
-    {
-        for (int i = 0; i < 200 && !fs::exists(FFolder / "xdg-open.args"); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::ifstream stream(FFolder / "xdg-open.args");
-        return std::string(std::istreambuf_iterator<char>(stream), {});
-    }
-
-    fs::path FFolder;
+    Testing::TFakeOpener FOpener;
     std::string FPath;
 };
 
@@ -120,7 +104,7 @@ TEST_F(LinuxWebBrowser, TheAddressReachesTheOpenerAsOneArgument)
 {
     const std::string address = "http://example.org/a b;touch x$(id)`id`&c='d'";
     ASSERT_TRUE(SystemWebBrowser().OpenPage(address));
-    EXPECT_EQ(Received(), address + "\n");
+    EXPECT_EQ(FOpener.Received(), address + "\n");
     EXPECT_FALSE(fs::exists("x")) << "nothing was run by a shell";
 }
 
@@ -128,7 +112,7 @@ TEST_F(LinuxWebBrowser, AnAddressThatIsNoWebPageIsNotHandedOn)
 {
     EXPECT_FALSE(SystemWebBrowser().OpenPage("file:///etc/passwd"));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(fs::exists(FFolder / "xdg-open.args"));
+    EXPECT_FALSE(FOpener.Called());
 }
 
 } // namespace

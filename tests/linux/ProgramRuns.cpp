@@ -8,6 +8,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -58,13 +59,19 @@ TSettingsHome::~TSettingsHome()
 }
 
 TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display,
-           const TSettingsHome *settings, const std::vector<std::string> &extraEnvironment)
+           const TSettingsHome *settings, const std::vector<std::string> &extraEnvironment, const std::string &program)
 {
     std::vector<std::string> environment;
+    // An extra variable replaces the one of the same name (PATH, for one).
+    const auto replaced = [&](const std::string &variable) {
+        const std::string name = variable.substr(0, variable.find('=') + 1);
+        return std::any_of(extraEnvironment.begin(), extraEnvironment.end(),
+                           [&](const std::string &extra) { return extra.rfind(name, 0) == 0; });
+    };
     for (char **entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
         const bool isDisplay = variable.rfind("DISPLAY=", 0) == 0;
-        if (variable.rfind("XDG_CONFIG_HOME=", 0) == 0)
+        if (variable.rfind("XDG_CONFIG_HOME=", 0) == 0 || replaced(variable))
             continue;
         if (!isDisplay || (withDisplay && display.empty()))
             environment.push_back(variable);
@@ -77,7 +84,7 @@ TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const st
     for (auto &entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::vector<std::string> words = {HALCYRA_SCREENSAVER_PATH};
+    std::vector<std::string> words = {program};
     words.insert(words.end(), arguments.begin(), arguments.end());
 
     int pipeEnds[2];

@@ -1,16 +1,21 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
 // test creates, a preview window destroyed before it is shown, the password mode, the settings dialog
 // with the key file it writes, and the running saver: its animated scene, its input and exit, and its
-// feeds fetched through a proxy on 127.0.0.1. The program keeps its settings in folders of the test's own.
+// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser. The
+// program keeps its settings in folders of the test's own.
 #include "BuildHosts.h"
+#include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
 #include "imaging/BmpDecoder.h"
 #include "imaging/Picture.h"
+#include "linux/FakeOpener.h"
 #include "linux/OwnXServer.h"
 #include "linux/ProgramRuns.h"
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
+#include "net/WeatherService.h"
 #include "platform/Resources.h"
+#include "support/TestPictures.h"
 #include "platform/linux/FileRegistry.h"
 
 #include <gtest/gtest.h>
@@ -224,6 +229,19 @@ Imaging::TPicture ModulePicture(const char *name)
     return load.Picture ? *load.Picture : Imaging::TPicture{};
 }
 
+// The host the plainly asking program's forecast service requests go to, and the path it asks for
+// ZIP code 20001 in Fahrenheit.
+std::string PlainWeatherHost()
+{
+    return std::string(HALCYRA_PLAIN_WEATHER_SERVICE).substr(std::string("http://").size());
+}
+
+std::string WashingtonWeatherPath()
+{
+    const auto place = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find("20001");
+    return place ? Net::WeatherServiceURL("", *place, Net::TTemperatureUnit::Fahrenheit) : std::string();
+}
+
 // The running saver on an X server of its own.
 class RunningSaver : public TOwnXServerTest {
 protected:
@@ -259,39 +277,46 @@ TEST_F(RunningSaver, AnimatesItsSceneWithoutACursorAndEndsOnEscape)
     EXPECT_TRUE(CursorVisible(FDisplay)) << "the cursor is back";
 }
 
-TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyAndShowsThem)
+TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastWithF3)
 {
     std::string errors;
-    const std::string weather = Testing::ReadNetTestFile("weather-two-day-f.xml");
+    const std::string weather = Testing::ReadNetTestFile("weather-service-washington-f.json");
     const std::string news = Testing::ReadNetTestFile("news-rss2-world.xml");
     Testing::TLoopbackServer proxy([&](Testing::TLoopbackConnection &connection, const std::string &request) {
-        const bool forWeather = request.find("/forecastrss?") != std::string::npos;
-        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/xml\r\n", forWeather ? weather : news));
+        const bool forWeather = request.find("/v1/forecast?") != std::string::npos;
+        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", forWeather ? weather : news));
     });
     TSettingsHome settings({"\"ShowTime\"=dword:1", "\"ShowWeather\"=dword:1", "\"ShowNews\"=dword:1",
                             "\"Brightness\"=dword:256", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"f\"",
-                            "\"WeatherCode\"=\"USOR0338\"", "\"RSS_Url\"=\"http://news.example/rss/world.xml\"",
+                            "\"WeatherCode\"=\"20001\"", "\"RSS_Url\"=\"http://news.example/rss/world.xml\"",
                             "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:1", "\"Proxy\"=\"127.0.0.1\"",
                             "\"Port\"=\"" + std::to_string(proxy.GetPort()) + "\""});
-    TRun run = StartSaver(settings);
+    Testing::TFakeOpener browser;
+    // The program built to ask the forecast service over plain HTTP, which this proxy answers.
+    TRun run = Start({"/s"}, true, FServer.Name, &settings, {"PATH=" + browser.SearchPath()}, HALCYRA_PLAIN_WEATHER_PROGRAM_PATH);
     for (int attempt = 0; attempt < 600 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], Testing::ProxiedGet(BuildHosts::WeatherHost, "/forecastrss?p=USOR0338&u=f"));
+    EXPECT_EQ(requests[0], Testing::ProxiedGet(PlainWeatherHost(), WashingtonWeatherPath()));
     EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
-    // Today's icon (code 32) where the not-available one stood, and the feed's name in grey.
+    // Today's icon (partly cloudy by day) and tomorrow's (slight rain) where the not-available ones
+    // stood, and the feed's name in grey.
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());
-    EXPECT_TRUE(ScreenShows(FDisplay, 665 + 26, 706 + 26, icons.Bitmap()->GetPixel(26, 32 * 52 + 26)));
+    for (const auto &[code, left] : {std::pair{30, 665}, std::pair{11, 777}}) {
+        const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
+        EXPECT_TRUE(ScreenShows(FDisplay, left + x, 706 + y, icons.Bitmap()->GetPixel(x, code * 52 + y))) << "icon " << code;
+    }
     bool title = false;
     for (int x = 90; x < 200 && !title; ++x)
         for (int y = 705; y < 721 && !title; ++y)
             title = ScreenPixel(FDisplay, x, y) == 0x999999u;
     EXPECT_TRUE(title) << "no grey title";
     EXPECT_TRUE(Running(run.Pid)) << "the saver goes on after the feeds";
-    PressKey(FDisplay, XK_Escape);
+    PressKey(FDisplay, XK_F3);
     EXPECT_EQ(Finish(run, &errors), 0) << errors;
+    EXPECT_EQ(browser.Received(), std::string(BuildHosts::ForecastPages) + "/38.8951,-77.0364?u\n");
 }
 
 TEST(ScreensaverProgramOwnDisplay, TheSaverEndsWhenItsXServerGoesAway)

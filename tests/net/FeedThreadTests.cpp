@@ -3,6 +3,8 @@
 // and ending the thread while it waits for the user-interface thread or for a download.
 #include "net/FeedThread.h"
 #include "net/SockErrors.h"
+#include "net/WeatherService.h"
+#include "platform/Resources.h"
 #include "platform/Socket.h"
 #include "platform/UiWorkQueue.h"
 
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace Halcyra::Net {
 namespace {
@@ -72,6 +75,7 @@ protected:
         settings.ShowNews = news;
         settings.TDegree = "f";
         settings.WeatherCode = "USOR0338";
+        settings.WeatherSource = TWeatherSource::RssFeed;
         settings.WeatherHost = server.GetAuthority();
         settings.RSS_Url = "http://" + server.GetAuthority() + "/rss/world.xml";
         return settings;
@@ -200,6 +204,103 @@ TEST_F(FeedStepTest, WeatherThroughTheProxySettingUsesTheBuildsHost)
                   .substr(0, 80));
     EXPECT_EQ(FValues.GetTodayCode(), 11);
     EXPECT_EQ(FValues.GetTodayNow(), "-1");
+}
+
+// The forecast service on a server of the test's own, answering every request with `answer`.
+class FeedStepFromTheService : public FeedStepTest {
+protected:
+    TFeedSettings ServiceSettings(const TLoopbackServer &server, const char *code = "20001")
+    {
+        TFeedSettings settings = Settings(server, true, false);
+        settings.WeatherSource = TWeatherSource::Service;
+        settings.WeatherService = "http://" + server.GetAuthority();
+        settings.WeatherCode = code;
+        settings.WeatherPlace = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find(code);
+        return settings;
+    }
+    static std::unique_ptr<TLoopbackServer> Serving(std::string answer)
+    {
+        return std::make_unique<TLoopbackServer>([answer = std::move(answer)](TLoopbackConnection &connection, const std::string &) {
+            connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: application/json; charset=utf-8\r\n", answer));
+        });
+    }
+    void Refresh(const std::string &answer)
+    {
+        const auto server = Serving(answer);
+        MakeFeed(ServiceSettings(*server))->RefreshWeatherFeed();
+        EXPECT_EQ(server->GetRequests().size(), 1u);
+    }
+    void ExpectWashington()
+    {
+        EXPECT_EQ(FValues.GetTodayCode(), 30);
+        EXPECT_EQ(FValues.GetTodayNow(), "42");
+        EXPECT_EQ(FValues.GetTomorrowCode(), 11);
+        EXPECT_EQ(FValues.GetTomorrowLow(), "33");
+        EXPECT_EQ(FValues.GetTomorrowHi(), "48");
+    }
+};
+
+TEST_F(FeedStepFromTheService, AsksForThePlacesCoordinatesAndSetsTheGadget)
+{
+    const auto server = Serving(ReadNetTestFile("weather-service-washington-f.json"));
+    MakeFeed(ServiceSettings(*server))->FeedTick();
+    ASSERT_EQ(server->GetRequests().size(), 1u);
+    const std::string request = server->GetRequests()[0];
+    EXPECT_EQ(request.substr(0, request.find("\r\n")),
+              "GET /v1/forecast?latitude=38.8951&longitude=-77.0364&current=temperature_2m,weather_code,is_day"
+              "&daily=weather_code,temperature_2m_min,temperature_2m_max&timezone=auto&forecast_days=2"
+              "&temperature_unit=fahrenheit HTTP/1.0");
+    ExpectWashington();
+    EXPECT_EQ(FClient.GetTimeOut(), 5000);
+}
+
+TEST_F(FeedStepFromTheService, GoesThroughTheProxySettingWithTheWholeAddress)
+{
+    const auto proxy = Serving(ReadNetTestFile("weather-service-nukualofa-c.json"));
+    TFeedSettings settings = ServiceSettings(*proxy, "TNXX0001");
+    settings.WeatherService = "http://weather-service.example";
+    settings.TDegree = "c";
+    settings.UseProxy = true;
+    settings.Proxy = "127.0.0.1";
+    settings.Port = std::to_string(proxy->GetPort());
+    ASSERT_TRUE(settings.WeatherPlace);
+    MakeFeed(settings)->RefreshWeatherFeed();
+    ASSERT_EQ(proxy->GetRequests().size(), 1u);
+    EXPECT_EQ(proxy->GetRequests()[0],
+              Testing::ProxiedGet("weather-service.example",
+                                  WeatherServiceURL("", *settings.WeatherPlace, TTemperatureUnit::Celsius)));
+    EXPECT_EQ(FValues.GetTomorrowCode(), 4);
+}
+
+TEST_F(FeedStepFromTheService, AnswersThatCannotBeReadShowNotAvailableFirstAndChangeNothingLater)
+{
+    const std::string good = ReadNetTestFile("weather-service-washington-f.json");
+    const std::vector<std::string> bad = {
+        "",
+        ReadNetTestFile("weather-service-bad-gateway.html"),
+        ReadNetTestFile("weather-service-error-latitude.json"),
+        Testing::ReplaceOnce(good, "[3,61]", "[3,\"rain\"]"),
+        Testing::ReplaceOnce(good, "\"elevation\":14.0", "\"elevation\":14.0,\"x\":\"" + std::string(100 * 1024, 'x') + "\""),
+    };
+    Refresh(bad[1]);
+    ExpectWeatherUntouched(FValues);
+    Refresh(good);
+    ExpectWashington();
+    for (const std::string &answer : bad) {
+        Refresh(answer);
+        ExpectWashington();
+    }
+}
+
+TEST_F(FeedStepFromTheService, ACodeWithoutCoordinatesIsNotAvailableAndAsksNothing)
+{
+    Refresh(ReadNetTestFile("weather-service-washington-f.json"));
+    const auto server = Serving(ReadNetTestFile("weather-service-washington-f.json"));
+    TFeedSettings settings = ServiceSettings(*server, "USXX9999");
+    EXPECT_FALSE(settings.WeatherPlace);
+    MakeFeed(settings)->RefreshWeatherFeed();
+    EXPECT_TRUE(server->GetRequests().empty());
+    ExpectWeatherUntouched(FValues);
 }
 
 TEST_F(FeedStepTest, WeatherErrorPageGivesTheNotAvailableValues)
@@ -480,6 +581,7 @@ TEST(FeedThread, RunsTheStepUntilAskedToEnd)
     settings.ShowNews = true;
     settings.TDegree = "f";
     settings.WeatherCode = "USOR0338";
+    settings.WeatherSource = TWeatherSource::RssFeed;
     settings.WeatherHost = feeds.FServer.GetAuthority();
     settings.RSS_Url = "http://" + feeds.FServer.GetAuthority() + "/news";
     std::atomic<int> steps = 0;

@@ -181,6 +181,7 @@ TEST_F(TinyproxyTest, FeedStepUsesTheProxySetting)
     settings.Port = std::to_string(FProxy.GetPort());
     settings.TDegree = "f";
     settings.WeatherCode = "USOR0338";
+    settings.WeatherSource = TWeatherSource::RssFeed;
     settings.WeatherHost = origin.GetAuthority();
     settings.RSS_Url = "http://" + origin.GetAuthority() + "/notes.rss";
     WeatherHTTP feed(FApplication, client, values, settings, [] { return 0; }, TThreadStart::Suspended);

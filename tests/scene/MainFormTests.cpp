@@ -79,12 +79,16 @@ protected:
     {
         TSceneServices services{Application, Display, Registry.Registry(), Sound, Clock, ModuleResources(), Browser, Sockets()};
         services.BrandName = Registry.BrandName();
+        services.WeatherSource = WeatherSource;
         auto timer = std::make_unique<Testing::TManualTimer>();
         Timer = timer.get();
         Form = std::make_unique<TForm1>(services, std::move(timer));
         Form->FormCreate();
         return *Form;
     }
+
+    // The build's weather source unless a test picks the other.
+    Net::TWeatherSource WeatherSource = Net::BuildWeatherSource;
 
     Imaging::TBitmap32 Tick()
     {
@@ -264,6 +268,8 @@ TEST_F(MainFormTest, KeysEndTheRunAfterOpeningTheirPages)
         std::vector<std::string> Pages;
         bool Ends;
     };
+    // The weather RSS feed's forecast pages.
+    WeatherSource = Net::TWeatherSource::RssFeed;
     const std::string forecast = std::string("http://") + BuildHosts::ForecastHost + "/forecast/AFXX0005";
     const TCase cases[] = {
         {TKey::Other, "f", {}, false},
@@ -288,6 +294,28 @@ TEST_F(MainFormTest, KeysEndTheRunAfterOpeningTheirPages)
     Application.Events.OnKeyDown(TKey::F2);
     EXPECT_EQ(Browser.Pages, std::vector<std::string>{"http://news.example/world"});
     EXPECT_FALSE(Application.Events.OnMouseDown) << "mouse buttons do nothing";
+}
+
+TEST_F(MainFormTest, F3OpensTheForecastPageOfThePlacesCoordinatesInItsUnits)
+{
+    WeatherSource = Net::TWeatherSource::Service;
+    const std::string pages = BuildHosts::ForecastPages;
+    const std::pair<TShown, std::string> cases[] = {
+        {{0, 0, 0, 0, "f", "20001"}, pages + "/38.8951,-77.0364?u"},
+        {{0, 0, 0, 0, "c", "AFXX0005"}, pages + "/31.5938,64.3716?m"},
+        {{0, 0, 0, 0, "C", "UKXX0001"}, pages + "/51.5085,-0.1257?u"},
+        // A code the table does not know still opens a forecast page, the site's own.
+        {{0, 0, 0, 0, "c", "USOR0338"}, pages + "/?m"},
+    };
+    for (const auto &[shown, page] : cases) {
+        Settings(shown);
+        Browser.Pages.clear();
+        TForm1 &form = Create();
+        Application.Events.OnKeyDown(TKey::F3);
+        EXPECT_EQ(Browser.Pages, std::vector<std::string>{page}) << shown.WeatherCode;
+        EXPECT_TRUE(form.Ended());
+        Form.reset();
+    }
 }
 
 TEST_F(MainFormTest, TheExitRunsInItsOrderOnce)

@@ -280,4 +280,13 @@ std::vector<std::uint8_t> MakeStoredPicture(const std::string &className, const 
     return out;
 }
 
+std::pair<int, int> PixelWhereFramesDiffer(const Imaging::TBitmap32 &strip, int frameSize, int frame, int other)
+{
+    for (int y = frameSize / 2; y < frameSize; ++y)
+        for (int x = frameSize / 2; x < frameSize; ++x)
+            if (strip.GetPixel(x, frame * frameSize + y) != strip.GetPixel(x, other * frameSize + y))
+                return {x, y};
+    return {frameSize / 2, frameSize / 2};
+}
+
 } // namespace Halcyra::Testing

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Halcyra::Testing {
@@ -43,5 +44,10 @@ Imaging::TBitmap32 MakeBitmap(int width, int height, TPattern pattern)
             bitmap->SetPixel(x, y, pattern(x, y));
     return std::move(*bitmap);
 }
+
+// A point, within a frame of a vertical strip of square frames, where frame `frame` differs from
+// frame `other`, searched from the frame's centre on: where a screen shows which of the two is
+// drawn. The centre when they do not differ.
+std::pair<int, int> PixelWhereFramesDiffer(const Imaging::TBitmap32 &strip, int frameSize, int frame, int other);
 
 } // namespace Halcyra::Testing

@@ -17,12 +17,16 @@
 
 namespace Halcyra::Testing {
 
-inline std::string ModulePath()
+// A module of the build folder, beside the test program's folder: the .scr people run unless named.
+inline std::string ModulePath(const char *module = "HalcyraScreensaver.scr")
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return (std::filesystem::path(path).parent_path().parent_path() / "HalcyraScreensaver.scr").string();
+    return (std::filesystem::path(path).parent_path().parent_path() / module).string();
 }
+
+// The same module built to ask the forecast service over plain HTTP, for the tests that serve it.
+inline std::string PlainWeatherModulePath() { return ModulePath("HalcyraScreensaverPlainWeather.scr"); }
 
 struct TStartedProgram {
     PROCESS_INFORMATION Process{};
@@ -42,9 +46,9 @@ inline TStartedProgram StartProgram(const std::string &path, const std::string &
     return program;
 }
 
-inline TStartedProgram StartModule(const std::string &arguments)
+inline TStartedProgram StartModule(const std::string &arguments, const std::string &module = ModulePath())
 {
-    return StartProgram(ModulePath(), arguments);
+    return StartProgram(module, arguments);
 }
 
 // Waits for the program to end (a safety bound, not a budget); its exit code, or -1 when it did not end.
@@ -127,13 +131,15 @@ inline Imaging::TPicture ModulePicture(const char *name)
     return load.Picture ? *load.Picture : Imaging::TPicture{};
 }
 
-inline void PressEscape()
+inline void PressKey(WORD key)
 {
     INPUT keys[2]{};
     keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
 }
+
+inline void PressEscape() { PressKey(VK_ESCAPE); }
 
 } // namespace Halcyra::Testing

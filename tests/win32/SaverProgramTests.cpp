@@ -1,18 +1,25 @@
 // The .scr in its full-screen mode on a real Windows API (Wine with an X server of its own in our
 // runs): the scene on the screen as the Linux program shows it, the input that ends the run and the
-// input that does not, the feeds fetched through a proxy on 127.0.0.1 and shown, and the desktop's
-// request to close.
+// input that does not, the feeds fetched through a proxy on 127.0.0.1 and shown, the forecast page F3
+// hands to the shell, and the desktop's request to close.
 #include "BuildHosts.h"
+#include "config/LocationTable.h"
 #include "imaging/Picture.h"
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
+#include "net/WeatherService.h"
+#include "platform/Resources.h"
+#include "support/TestPictures.h"
 #include "win32/ModuleRuns.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -27,6 +34,48 @@ bool Running(const TStartedProgram &program)
 {
     return WaitForSingleObject(program.Process.hProcess, 0) == WAIT_TIMEOUT;
 }
+
+// Wine's shell hands web pages to the first working command of its browser list: here one that
+// writes the page it got into a file of the Linux side, read back through the drive of the root.
+class TRecordingWineBrowser {
+public:
+    TRecordingWineBrowser() : FFile("/tmp/halcyra-wine-browser-" + std::to_string(GetCurrentProcessId()) + ".page")
+    {
+        DeleteFileA(WindowsPath().c_str());
+        const std::string command = "/bin/sh -c \"printf '%s' \\\"$0\\\" > '" + FFile + "'\"";
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        RegSetValueExA(key, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE *>(command.c_str()), static_cast<DWORD>(command.size() + 1));
+        RegCloseKey(key);
+    }
+    ~TRecordingWineBrowser()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser");
+        DeleteFileA(WindowsPath().c_str());
+    }
+
+    // The page the browser got; waits for it to have been written (a safety bound, not a budget).
+    std::string Page() const
+    {
+        std::string page;
+        for (int attempt = 0; attempt < 200 && page.empty(); ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::ifstream file(WindowsPath(), std::ios::binary);
+            page.assign(std::istreambuf_iterator<char>(file), {});
+        }
+        return page;
+    }
+
+private:
+    std::string WindowsPath() const
+    {
+        std::string path = "Z:" + FFile;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    }
+
+    std::string FFile;
+};
 
 // Asks the program's windows to close, as the desktop does when the session ends or a close button is
 // pressed.
@@ -79,28 +128,49 @@ TEST(WindowsSaver, AnimatesTheSceneAndEndsOnEscapeButNotOnTheFirstMouseEvent)
 
 TEST(WindowsSaver, FetchesTheWeatherThenTheNewsThroughTheProxyAndShowsThem)
 {
-    const std::string weather = ReadNetTestFile("weather-two-day-f.xml");
+    const std::string weather = ReadNetTestFile("weather-service-washington-f.json");
     const std::string news = ReadNetTestFile("news-rss2-world.xml");
     TLoopbackServer proxy([&](TLoopbackConnection &connection, const std::string &request) {
-        const bool forWeather = request.find("/forecastrss?") != std::string::npos;
-        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/xml\r\n", forWeather ? weather : news));
+        const bool forWeather = request.find("/v1/forecast?") != std::string::npos;
+        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", forWeather ? weather : news));
     });
     TSaverSettings settings({{"ShowTime", 1}, {"ShowWeather", 1}, {"ShowNews", 1}, {"UseProxy", 1}},
-                            {{"WeatherCode", "USOR0338"}, {"Proxy", "127.0.0.1"}, {"Port", std::to_string(proxy.GetPort())}});
-    TStartedProgram program = StartModule("/s");
+                            {{"Proxy", "127.0.0.1"}, {"Port", std::to_string(proxy.GetPort())}});
+    // The module built to ask the forecast service over plain HTTP, which this proxy answers.
+    TStartedProgram program = StartModule("/s", PlainWeatherModulePath());
     ASSERT_TRUE(program.Started);
     for (int attempt = 0; attempt < 400 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], Testing::ProxiedGet(BuildHosts::WeatherHost, "/forecastrss?p=USOR0338&u=f"));
+    const auto washington = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find("20001");
+    ASSERT_TRUE(washington);
+    const std::string plainHost = std::string(HALCYRA_PLAIN_WEATHER_SERVICE).substr(std::string("http://").size());
+    EXPECT_EQ(requests[0], Testing::ProxiedGet(plainHost, Net::WeatherServiceURL("", *washington, Net::TTemperatureUnit::Fahrenheit)));
     EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
+    // Today's icon (partly cloudy by day) and tomorrow's (slight rain).
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());
-    EXPECT_TRUE(ScreenShows(665 + 26, 706 + 26, AsColorRef(icons.Bitmap()->GetPixel(26, 32 * 52 + 26)))) << "today's icon";
+    for (const auto &[code, left] : {std::pair{30, 665}, std::pair{11, 777}}) {
+        const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
+        EXPECT_TRUE(ScreenShows(left + x, 706 + y, AsColorRef(icons.Bitmap()->GetPixel(x, code * 52 + y)))) << "icon " << code;
+    }
     EXPECT_TRUE(Running(program)) << "the saver goes on after the feeds";
     AskToClose(program);
     EXPECT_EQ(FinishModule(program), 0);
+}
+
+TEST(WindowsSaver, F3HandsTheForecastPageOfThePlaceToTheShellAndEnds)
+{
+    TSaverSettings settings({{"ShowWeather", 1}}, {{"TDegree", "c"}, {"WeatherCode", "AFXX0005"}});
+    TRecordingWineBrowser browser;
+    TStartedProgram program = StartModule("/s");
+    ASSERT_TRUE(program.Started);
+    const Imaging::TPicture background = ModulePicture("QIM1");
+    ASSERT_TRUE(ScreenShows(20, 20, AsColorRef(background.Bitmap()->GetPixel(20, 20)))) << "the scene never showed";
+    PressKey(VK_F3);
+    EXPECT_EQ(FinishModule(program), 0);
+    EXPECT_EQ(browser.Page(), std::string(BuildHosts::ForecastPages) + "/31.5938,64.3716?m");
 }
 
 } // namespace

@@ -13,7 +13,8 @@
 //   notAdmin1 no place whose GeoNames first-level division is one of these.
 //   count    a fixed number of rows; otherwise the rows are shared out as GenerateLocationTable.js says.
 //   single   the country lists exactly one place, its largest.
-//   fallback the place listed when the sources hold none for the territory.
+//   fallback the place listed when the sources hold none for the territory, and fallbackAt its
+//            latitude and longitude in degrees.
 const Countries = [
     { name: 'Afghanistan', prefix: 'AF' },
     { name: 'Albania', prefix: 'AL' },
@@ -230,7 +231,7 @@ const Countries = [
     { name: 'Vanuatu', prefix: 'NH', single: true },
     { name: 'Venezuela', prefix: 'VE' },
     { name: 'Vietnam', prefix: 'VM' },
-    { name: 'Wake Island', prefix: 'WQ', iso: ['United States Minor Outlying Islands'], single: true, fallback: 'Wake Island' },
+    { name: 'Wake Island', prefix: 'WQ', iso: ['United States Minor Outlying Islands'], single: true, fallback: 'Wake Island', fallbackAt: [19.2823, 166.6470] },
     { name: 'Western Sahara', prefix: 'WI', single: true },
     { name: 'Yemen', prefix: 'YM' },
     { name: 'Yugoslavia', prefix: 'YI', iso: ['Serbia', 'Montenegro'], geonames: ['XK'] },

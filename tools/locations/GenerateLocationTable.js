@@ -1,6 +1,7 @@
 // Builds assets/LocationTable.dat, the read-only country and city table behind the Country and
 // City lists of the weather settings, from pinned open data. The same inputs always give the same
-// bytes. Run `node GenerateLocationTable.js` to write the file, `--check` to compare it.
+// bytes. Run `node GenerateLocationTable.js` to write the table and its coordinates, `--check` to
+// compare them with the committed files.
 'use strict';
 
 const fs = require('fs');
@@ -10,8 +11,10 @@ const { Countries } = require('./Countries');
 const { LoadPlaces, LoadIsoCountries, IsoNameKey } = require('./Sources');
 const { ToAscii, TitleCase, SortKey, CompareKeys } = require('./PlaceNames');
 const { TZipDirectory, DistanceMetres } = require('./ZipCodes');
+const { BuildCoordinates, SerialiseCoordinates } = require('./LocationCoordinates');
 
 const OutputFile = path.join(__dirname, '..', '..', 'assets', 'LocationTable.dat');
+const CoordinatesFile = path.join(__dirname, '..', '..', 'assets', 'LocationCoordinates.dat');
 
 // The shape of the table the settings dialog and its saved codes rely on.
 const TotalRows = 23924;
@@ -198,7 +201,8 @@ function CandidatesOf(country, placesByCountry) {
             candidates = candidates.filter((other) => CompareKeys(other.Key, row.Key) < 0);
     }
     if (country.fallback && pins.length + forced.length + candidates.length === 0) {
-        const place = { Name: country.fallback, Admin1: '', Population: 0, Order: -1 };
+        const place = { Name: country.fallback, Admin1: '', Population: 0, Order: -1,
+            Latitude: country.fallbackAt[0], Longitude: country.fallbackAt[1] };
         candidates.push(MakeRow(country, place, country.fallback));
     }
     return { Pins: pins, Forced: forced, Candidates: candidates };
@@ -484,21 +488,32 @@ function Serialise({ countries, rows }) {
     return buffer;
 }
 
-module.exports = { Build, Serialise, OutputFile };
+module.exports = { Build, Serialise, OutputFile, CoordinatesFile };
+
+// Writes the file, or with `check` only compares it with what is committed.
+function Output(file, bytes, check) {
+    if (check) {
+        const current = fs.existsSync(file) ? fs.readFileSync(file) : Buffer.alloc(0);
+        if (!current.equals(bytes)) {
+            console.error(`${file} differs from what the generator builds`);
+            process.exit(1);
+        }
+        console.log(`${file} is up to date (${bytes.length} bytes)`);
+    } else {
+        fs.writeFileSync(file, bytes);
+        console.log(`wrote ${file} (${bytes.length} bytes)`);
+    }
+}
 
 if (require.main === module) {
     const { Verify } = require('./VerifyLocationTable');
-    const bytes = Serialise(Build());
+    const { VerifyCoordinates } = require('./VerifyLocationCoordinates');
+    const built = Build();
+    const bytes = Serialise(built);
     Verify(bytes);
-    if (process.argv.includes('--check')) {
-        const current = fs.existsSync(OutputFile) ? fs.readFileSync(OutputFile) : Buffer.alloc(0);
-        if (!current.equals(bytes)) {
-            console.error(`${OutputFile} differs from what the generator builds`);
-            process.exit(1);
-        }
-        console.log(`${OutputFile} is up to date (${bytes.length} bytes)`);
-    } else {
-        fs.writeFileSync(OutputFile, bytes);
-        console.log(`wrote ${OutputFile} (${bytes.length} bytes)`);
-    }
+    const coordinates = SerialiseCoordinates(BuildCoordinates(built.rows, ComparePriority));
+    VerifyCoordinates(bytes, coordinates);
+    const check = process.argv.includes('--check');
+    Output(OutputFile, bytes, check);
+    Output(CoordinatesFile, coordinates, check);
 }
