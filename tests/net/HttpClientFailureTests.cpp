@@ -211,18 +211,17 @@ TEST_F(HttpClientFailureTest, RedirectToAnotherHostAndPort)
     EXPECT_EQ(FClient.GetBody(), "mirrored");
 }
 
-TEST_F(HttpClientFailureTest, RedirectToHttpsEndsWithThePlainError)
+TEST_F(HttpClientFailureTest, RedirectToAnotherSchemeEndsTheRequest)
 {
-    FSockets.AddScript(Answering({"HTTP/1.0 302 Found\r\nLocation: https://secure.example/\r\n\r\n"}));
-    try {
-        FClient.Get(Url);
-        ADD_FAILURE() << "no error";
-    } catch (const ESockError &) {
-        ADD_FAILURE() << "socket error";
-    } catch (const std::runtime_error &error) {
-        EXPECT_STREQ(error.what(), "HTTP Secure Socket is not supported");
+    // Followed, each would send an HTTP request to the port its scheme names.
+    for (const char *location : {"ftp://files.example/feed", "gopher://hole.example/1", "FILE:///etc/passwd",
+                                 "javascript:alert(1)", "news:comp.feeds"}) {
+        FSockets.Created.clear();
+        FSockets.AddScript(Answering({std::string("HTTP/1.0 301 Moved\r\nLocation: ") + location + "\r\n\r\n"}));
+        EXPECT_EQ(ErrorOf(), "Unsupported redirect") << location;
+        ASSERT_EQ(FSockets.Created.size(), 1u) << location;
+        EXPECT_TRUE(FSockets.Created[0]->Closed);
     }
-    EXPECT_TRUE(FSockets.Created[0]->Closed);
 }
 
 TEST_F(HttpClientFailureTest, HandlerThatThrowsStillClosesTheSocket)
