@@ -84,25 +84,36 @@ int TSecureStream::Fill()
 {
     if (FPlainTaken < FPlain.size() || FEnded)
         return 0;
+    if (FFailed)
+        RaiseRecordFailure();
     // Answers the session owes the peer go out before more is read.
     const int flushed = Flush();
     if (flushed != 0 && flushed != WouldBlock)
         return flushed;
-    std::size_t received = 0;
-    const int error = FSocket->Receive(FRaw.data(), FRaw.size(), received);
-    if (error == Platform::SocketError::NotConnected || (error == 0 && received == 0)) {
-        // The connection ended without a close notification: what came stands, and a body that the
-        // answer gave a length for is checked against it.
-        FEnded = true;
-        return 0;
-    }
-    if (error != 0)
-        return error;
     FPlain.clear();
     FPlainTaken = 0;
-    const Platform::TSecureStep step = FSession->Decrypt(std::string_view(FRaw.data(), received), FPlain, FOutgoing);
-    if (step == Platform::TSecureStep::Failed)
-        RaiseRecordFailure();
+    // Records that came with earlier bytes (the end of the handshake, say) are read before the socket is
+    // asked for more.
+    Platform::TSecureStep step = FSession->Decrypt({}, FPlain, FOutgoing);
+    if (FPlain.empty() && step == Platform::TSecureStep::WantInput) {
+        std::size_t received = 0;
+        const int error = FSocket->Receive(FRaw.data(), FRaw.size(), received);
+        if (error == Platform::SocketError::NotConnected || (error == 0 && received == 0)) {
+            // The connection ended without a close notification: what came stands, and a body that the
+            // answer gave a length for is checked against it.
+            FEnded = true;
+            return 0;
+        }
+        if (error != 0)
+            return error;
+        step = FSession->Decrypt(std::string_view(FRaw.data(), received), FPlain, FOutgoing);
+    }
+    // What came before a record that cannot be read is read first; the failure follows.
+    if (step == Platform::TSecureStep::Failed) {
+        FFailed = true;
+        if (FPlain.empty())
+            RaiseRecordFailure();
+    }
     if (step == Platform::TSecureStep::Closed)
         FEnded = true;
     if (!FOutgoing.empty()) {

@@ -48,6 +48,8 @@ private:
     std::string FPlain;
     std::size_t FPlainTaken = 0;
     bool FEnded = false;
+    // A record could not be read: the next read after the bytes before it raises.
+    bool FFailed = false;
     // Records still to be sent, and the size of the plain piece they carry (0: none in flight).
     std::string FOutgoing;
     std::size_t FPiece = 0;

@@ -402,6 +402,34 @@ TEST_F(HttpClientTest, BodyWithPiecesThreeSecondsApartIsReadWhole)
     EXPECT_EQ(FClient.GetBody(), "abc");
 }
 
+TEST_F(HttpClientTest, ServerThatDripsIsCutOffByTheRequestsDeadline)
+{
+    // A byte well within every silence budget, for far longer than the request may last; the first
+    // answer is a redirect, whose time counts too.
+    std::string authority;
+    TLoopbackServer server([&](TLoopbackConnection &connection, const std::string &request) {
+        if (request.rfind("GET /first ", 0) == 0) {
+            connection.Pause(100);
+            connection.Send(TLoopbackServer::Response(302, "Found", "Location: http://" + authority + "/drip\r\n", ""));
+            return;
+        }
+        connection.Send("HTTP/1.0 200 OK\r\n\r\n");
+        for (int i = 0; i < 400 && connection.Send("x"); ++i)
+            connection.Pause(10);
+    });
+    authority = server.GetAuthority();
+    FClient.SetTimeOut(1000);
+    FClient.SetOverallTimeOut(300);
+    EXPECT_EQ(ErrorOf<EAbortError>([&] { FClient.Get("http://" + authority + "/first"); }), "Socket capture aborted");
+    EXPECT_EQ(server.GetRequests().size(), 2u);
+    EXPECT_LT(FClient.GetBody().size(), 400u);
+    EXPECT_FALSE(FClient.GetConnected());
+    // The next Get has a deadline of its own.
+    TLoopbackServer quick(Answer(Ok("in time")));
+    FClient.Get("http://" + quick.GetAuthority() + "/");
+    EXPECT_EQ(FClient.GetBody(), "in time");
+}
+
 TEST_F(HttpClientTest, SilentHeaderAbortsTheLineRead)
 {
     TLoopbackServer server([](TLoopbackConnection &connection, const std::string &) {

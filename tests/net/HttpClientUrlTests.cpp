@@ -1,5 +1,6 @@
 // Taking URLs apart and building the request lines, without a network: ports by scheme and host,
-// paths, hosts kept from the previous request, and the exact lines for direct and proxy requests.
+// paths, hosts kept from the previous request, characters refused, and the exact lines for direct,
+// proxy and secure requests.
 #include "net/HttpClient.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
@@ -114,6 +115,47 @@ TEST_F(HttpClientUrlTest, Errors)
     EXPECT_THROW(FClient.ParseURL(), EConvertError);
 }
 
+TEST_F(HttpClientUrlTest, HttpsTakesPort443AndAPathAloneKeepsTheScheme)
+{
+    Parse("https://feeds.example/rss");
+    EXPECT_TRUE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 443);
+    Parse("HTTPS://feeds.example:8443/rss");
+    EXPECT_TRUE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 8443);
+    Parse("/other");
+    EXPECT_TRUE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 8443);
+    EXPECT_EQ(FClient.GetHost(), "feeds.example");
+    Parse("http://feeds.example/rss");
+    EXPECT_FALSE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 80);
+}
+
+TEST_F(HttpClientUrlTest, BlanksAndControlCharactersAreRefusedBeforeAnythingIsSent)
+{
+    for (const char *proxy : {"", "127.0.0.1"}) {
+        FClient.SetProxy(proxy);
+        FClient.SetProxyPort(3128);
+        for (const char *url : {"http://feeds.example/rss\r\nGET /second HTTP/1.0", "http://feeds.example/a b",
+                                "http://feeds.example/rss\n", "http://feeds\r.example/", "http://feeds example/",
+                                "http://feeds.example/\t", "http://feeds.example/\x7F", "http://feeds.example/\x01x",
+                                "https://feeds.example/?q=\x1F", " http://feeds.example/", "http://feeds.example/#a b"}) {
+            try {
+                FClient.Get(url);
+                ADD_FAILURE() << "no error for " << url;
+            } catch (const EURLError &error) {
+                EXPECT_STREQ(error.what(), "Invalid character in URL") << url;
+            }
+        }
+    }
+    EXPECT_TRUE(FSockets.Created.empty());
+    EXPECT_TRUE(FSockets.LookedUp.empty());
+    // Bytes above 0x7F are not controls: such an address is taken apart as usual.
+    Parse("http://feeds.example/caf\xC3\xA9");
+    EXPECT_EQ(FClient.GetPath(), "/caf\xC3\xA9");
+}
+
 TEST(ResolveLocation, TakesTheLocationAgainstTheAddressJustRequested)
 {
     const std::string base = "http://feeds.example:8080/a/b/c?q=1";
@@ -166,6 +208,23 @@ TEST_F(HttpClientUrlTest, ProxyRequestLinesWithCookie)
                                         "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
                                         "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
                                         "Cookie: id=42", "Content-type: application/x-www-form-urlencoded"}));
+}
+
+TEST_F(HttpClientUrlTest, SecureRequestLinesNameThePathThePortAndTheProduct)
+{
+    const std::vector<std::string> common{"Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
+                                          "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
+                                          "Content-type: application/x-www-form-urlencoded"};
+    auto expected = [&](std::vector<std::string> lines) {
+        lines.insert(lines.end(), common.begin(), common.end());
+        return lines;
+    };
+    EXPECT_EQ(Lines("https://feeds.example/rss?edition=int"),
+              expected({"GET /rss?edition=int HTTP/1.0", "Host: feeds.example", "User-Agent: Halcyra Screensaver/1.0"}));
+    // Through a proxy the request travels inside the tunnel, so it is the same.
+    FClient.SetProxy("proxy.example");
+    EXPECT_EQ(Lines("https://feeds.example:8443/rss"),
+              expected({"GET /rss HTTP/1.0", "Host: feeds.example:8443", "User-Agent: Halcyra Screensaver/1.0"}));
 }
 
 TEST(ExStringList, SetValueReplacesTheLineOfThatNameIgnoringCase)
