@@ -20,56 +20,77 @@
 namespace Halcyra::Net {
 namespace {
 
+using Testing::Ok;
 using Testing::TLoopbackConnection;
 using Testing::TLoopbackServer;
 
-std::string Ok(const std::string &body)
-{
-    return TLoopbackServer::Response(200, "OK", "Content-Type: text/xml\r\n", body);
-}
+// The TLS servers of the suite: started once (their certificates take a moment to make, more so under
+// Wine), with a backend whose answer each test sets and whose requests each test starts afresh.
+class TSecureServers {
+public:
+    TLoopbackServer::TResponder GetResponder()
+    {
+        std::lock_guard guard(FLock);
+        return FResponder;
+    }
+    void SetResponder(TLoopbackServer::TResponder responder)
+    {
+        std::lock_guard guard(FLock);
+        FResponder = std::move(responder);
+    }
+
+    TLoopbackServer Backend{[this](TLoopbackConnection &connection, const std::string &request) {
+        GetResponder()(connection, request);
+    }};
+    Testing::TTlsTestServer Tls{Backend.GetPort()};
+
+private:
+    std::mutex FLock;
+    TLoopbackServer::TResponder FResponder;
+};
 
 class HttpClientSecureTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { Servers = new TSecureServers; }
+    static void TearDownTestSuite()
+    {
+        delete Servers;
+        Servers = nullptr;
+    }
+
     void SetUp() override
     {
         ASSERT_TRUE(FTls.Running()) << FTls.Error();
+        FBackend.ClearRequests();
+        Respond([](TLoopbackConnection &connection, const std::string &) { connection.Send(Ok("secure body")); });
         FTrust.emplace(FTls.CaPem());
         ASSERT_TRUE(FTrust->Trusted());
         FClient.SetTimeOut(5000);
     }
 
     // What the server behind the TLS fronts answers; Ok("secure body") until a test says otherwise.
-    void Respond(TLoopbackServer::TResponder responder)
+    void Respond(TLoopbackServer::TResponder responder) { Servers->SetResponder(std::move(responder)); }
+
+    // The requests that reached the backend in this test. SChannel checks the certificate once its side
+    // of the handshake is done, so a server may see a connection that carries no request: such a one,
+    // of this test or an earlier one, does not count.
+    std::vector<std::string> Requests() const
     {
-        std::lock_guard guard(FLock);
-        FResponder = std::move(responder);
+        std::vector<std::string> requests = FBackend.GetRequests();
+        std::erase(requests, std::string());
+        return requests;
     }
 
-    // The text of the ESockError (or subclass) that get raises.
+    // The text of the ESockError (or subclass) that a Get of url raises.
     template <typename TError = ESockError>
     std::string ErrorOf(const std::string &url)
     {
-        try {
-            FClient.Get(url);
-        } catch (const TError &error) {
-            return error.what();
-        }
-        return "no error";
+        return Testing::ErrorOf<TError>([&] { FClient.Get(url); });
     }
 
-    std::mutex FLock;
-    TLoopbackServer::TResponder FResponder = [](TLoopbackConnection &connection, const std::string &) {
-        connection.Send(Ok("secure body"));
-    };
-    TLoopbackServer FBackend{[this](TLoopbackConnection &connection, const std::string &request) {
-        TLoopbackServer::TResponder responder;
-        {
-            std::lock_guard guard(FLock);
-            responder = FResponder;
-        }
-        responder(connection, request);
-    }};
-    Testing::TTlsTestServer FTls{FBackend.GetPort()};
+    static inline TSecureServers *Servers = nullptr;
+    TLoopbackServer &FBackend = Servers->Backend;
+    Testing::TTlsTestServer &FTls = Servers->Tls;
     std::optional<Testing::TTrustedTestCa> FTrust;
     Testing::TFakeApplication FApplication;
     THttpClient FClient{Platform::Sockets(), FApplication};
@@ -88,8 +109,8 @@ TEST_F(HttpClientSecureTest, GoodCertificateGivesTheBodyAndTheRequestNamesItsPat
     EXPECT_EQ(FClient.GetBody(), "secure body");
     EXPECT_EQ(FClient.GetStatus(), 200);
     EXPECT_EQ(FClient.GetHeader(), "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n");
-    ASSERT_EQ(FBackend.GetRequests().size(), 1u);
-    EXPECT_EQ(FBackend.GetRequests()[0],
+    ASSERT_EQ(Requests().size(), 1u);
+    EXPECT_EQ(Requests()[0],
               SecureRequest("/rss/world.xml?edition=int", "localhost:" + std::to_string(FTls.Port("good"))));
     EXPECT_FALSE(FClient.GetConnected());
 }
@@ -122,10 +143,7 @@ TEST_F(HttpClientSecureTest, EachCertificateFailureHasItsOwnText)
         EXPECT_EQ(ErrorOf(FTls.Url(failure.Front, "/feed.xml")), failure.Text) << failure.Front;
         EXPECT_FALSE(FClient.GetConnected());
     }
-    // SChannel checks the certificate once its side of the handshake is done, so a server may see the
-    // connection; it never sees a byte of the request.
-    for (const std::string &request : FBackend.GetRequests())
-        EXPECT_EQ(request, "");
+    EXPECT_TRUE(Requests().empty()) << "nothing was sent over a failed connection";
 }
 
 TEST_F(HttpClientSecureTest, CertificateFromAnUnknownCaIsNotTrusted)
@@ -144,8 +162,8 @@ TEST_F(HttpClientSecureTest, AnAddressIsCheckedAgainstTheCertificatesAddresses)
     const std::string authority = "127.0.0.1:" + std::to_string(FTls.Port("address"));
     FClient.Get("https://" + authority + "/feed.xml");
     EXPECT_EQ(FClient.GetBody(), "secure body");
-    ASSERT_EQ(FBackend.GetRequests().size(), 1u);
-    EXPECT_EQ(FBackend.GetRequests()[0], SecureRequest("/feed.xml", authority));
+    ASSERT_EQ(Requests().size(), 1u);
+    EXPECT_EQ(Requests()[0], SecureRequest("/feed.xml", authority));
     // The other host's certificate names no address.
     EXPECT_EQ(ErrorOf("https://127.0.0.1:" + std::to_string(FTls.Port("other-host")) + "/"),
               "Secure connection failed: certificate is for another host");
@@ -230,7 +248,7 @@ TEST_F(HttpClientSecureTest, RedirectsBetweenSchemes)
     EXPECT_EQ(FClient.GetURL(), "https://" + secureAuthority + "/secure/feed.xml");
     FClient.Get("https://" + secureAuthority + "/old");
     EXPECT_EQ(FClient.GetBody(), "arrived over TLS");
-    EXPECT_EQ(FBackend.GetRequests().back(), SecureRequest("/new/feed.xml", secureAuthority));
+    EXPECT_EQ(Requests().back(), SecureRequest("/new/feed.xml", secureAuthority));
 
     // https to http, and to another scheme, are not followed.
     const std::size_t plainRequests = plain.GetRequests().size();
@@ -263,8 +281,8 @@ TEST_F(HttpClientSecureTest, ThroughAProxyTheRequestGoesInsideItsTunnel)
     EXPECT_EQ(FClient.GetBody(), "secure body");
     ASSERT_EQ(proxy.GetRequests().size(), 1u);
     EXPECT_EQ(proxy.GetRequests()[0], "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n");
-    ASSERT_EQ(FBackend.GetRequests().size(), 1u);
-    EXPECT_EQ(FBackend.GetRequests()[0], SecureRequest("/rss/world.xml", authority));
+    ASSERT_EQ(Requests().size(), 1u);
+    EXPECT_EQ(Requests()[0], SecureRequest("/rss/world.xml", authority));
 }
 
 TEST_F(HttpClientSecureTest, ProxyThatRefusesTheTunnel)
@@ -275,7 +293,7 @@ TEST_F(HttpClientSecureTest, ProxyThatRefusesTheTunnel)
     FClient.SetProxy("127.0.0.1");
     FClient.SetProxyPort(proxy.GetPort());
     EXPECT_EQ(ErrorOf(FTls.Url("good", "/feed.xml")), "Proxy refused the tunnel: HTTP/1.0 403 Forbidden");
-    EXPECT_TRUE(FBackend.GetRequests().empty());
+    EXPECT_TRUE(Requests().empty());
     EXPECT_FALSE(FClient.GetConnected());
 }
 

@@ -22,29 +22,13 @@ using Testing::TLoopbackServer;
 
 using Testing::AcceptLines;
 using Testing::ContentTypeLine;
+using Testing::ErrorOf;
+using Testing::Ok;
 
 // Answers every request with the same response.
 TLoopbackServer::TResponder Answer(std::string response)
 {
     return [response](TLoopbackConnection &connection, const std::string &) { connection.Send(response); };
-}
-
-std::string Ok(const std::string &body)
-{
-    return TLoopbackServer::Response(200, "OK", "Content-Type: text/xml\r\n", body);
-}
-
-// Runs get and returns the text of the ESockError (or its subclass) it raises; fails when none.
-template <typename TError = ESockError, typename TGet>
-std::string ErrorOf(TGet get)
-{
-    try {
-        get();
-    } catch (const TError &error) {
-        return error.what();
-    }
-    ADD_FAILURE() << "no error raised";
-    return {};
 }
 
 class HttpClientTest : public ::testing::Test {

@@ -219,6 +219,12 @@ std::vector<std::string> TLoopbackServer::GetRequests() const
     return FRequests;
 }
 
+void TLoopbackServer::ClearRequests()
+{
+    std::lock_guard guard(FLock);
+    FRequests.clear();
+}
+
 std::uint16_t TLoopbackServer::UnusedPort()
 {
     static TSocketsStarted started;

@@ -66,6 +66,8 @@ public:
     std::string GetAuthority() const;
     // Every request received so far, in order.
     std::vector<std::string> GetRequests() const;
+    // Forgets the requests received so far.
+    void ClearRequests();
 
     // A port on 127.0.0.1 where nothing listens: bound once, then released.
     static std::uint16_t UnusedPort();

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """TLS fronts on 127.0.0.1 for the HTTP client's tests.
 
-Started by a test with --report PORT --backend PORT. It makes a test CA and the certificates it needs
-in a folder of its own (removed when it ends), opens one listening port per front, connects to the
+Started by a test with --report PORT --backend PORT [--rsa]. It makes a test CA and the certificates it
+needs in a folder of its own (removed as soon as they are loaded), with P-256 keys, or RSA keys with
+--rsa (Wine 8 rejects an ECDSA signature whose r or s is shorter than 32 bytes, one in a hundred or so), opens one listening port per front, connects to the
 test's report port and writes there one line per front ("good 40123"), a line "ca" and the CA
 certificate, and an empty line. Each front completes a handshake with its own certificate and settings
 and relays the decrypted bytes both ways to the backend port on 127.0.0.1. It ends when the test closes
@@ -42,17 +43,23 @@ def run(*arguments, cwd):
     subprocess.run([OPENSSL, *arguments], cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def make_certificates(folder):
-    """The CA and the leaf certificates, all with P-256 keys, named <front>.pem and <front>.key."""
-    curve = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
-    run("req", "-x509", *curve, "-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=Halcyra Test CA",
+def make_certificates(folder, rsa):
+    """The CA and the leaf certificates, named <front>.pem; the CA's key is ca.key, every leaf's leaf.key.
+    The CA outlives its leaves, so their dates nest within its own."""
+    if rsa:
+        for key in ("ca.key", "leaf.key"):
+            run("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", key, cwd=folder)
+    else:
+        for key in ("ca.key", "leaf.key"):
+            run("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", key, cwd=folder)
+    run("req", "-x509", "-key", "ca.key", "-out", "ca.pem", "-days", "3", "-subj", "/CN=Halcyra Test CA",
         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
     leaves = {"good": "DNS:localhost,IP:127.0.0.1", "other-host": "DNS:other.example", "expired": "DNS:localhost"}
     for name, names in leaves.items():
         with open(os.path.join(folder, name + ".ext"), "w") as extensions:
             extensions.write(LEAF_EXTENSIONS + "subjectAltName=" + names + "\n")
-        run("req", "-new", *curve, "-keyout", name + ".key", "-out", name + ".csr", "-subj",
-            "/CN=" + names.split(",")[0][4:], cwd=folder)
+        run("req", "-new", "-key", "leaf.key", "-out", name + ".csr", "-subj", "/CN=" + names.split(",")[0][4:],
+            cwd=folder)
     for name in ("good", "other-host"):
         run("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
             "-sha256", "-extfile", name + ".ext", "-out", name + ".pem", cwd=folder)
@@ -66,8 +73,8 @@ def make_certificates(folder):
     run("ca", "-config", "ca.cnf", "-batch", "-notext", "-cert", "ca.pem", "-keyfile", "ca.key", "-in", "expired.csr",
         "-out", "expired.pem", "-startdate", "20200101000000Z", "-enddate", "20210101000000Z", "-extfile",
         "expired.ext", cwd=folder)
-    run("req", "-x509", *curve, "-keyout", "self-signed.key", "-out", "self-signed.pem", "-days", "2", "-subj",
-        "/CN=localhost", "-addext", "subjectAltName=DNS:localhost", "-addext", "basicConstraints=critical,CA:FALSE",
+    run("req", "-x509", "-key", "leaf.key", "-out", "self-signed.pem", "-days", "2", "-subj", "/CN=localhost",
+        "-addext", "subjectAltName=DNS:localhost", "-addext", "basicConstraints=critical,CA:FALSE",
         "-addext", "extendedKeyUsage=serverAuth", cwd=folder)
 
 
@@ -79,7 +86,7 @@ def context_for(folder, certificate, oldest=None, newest=None, server_name=None)
         context.minimum_version = oldest
     if newest:
         context.maximum_version = newest
-    context.load_cert_chain(os.path.join(folder, certificate + ".pem"), os.path.join(folder, certificate + ".key"))
+    context.load_cert_chain(os.path.join(folder, certificate + ".pem"), os.path.join(folder, "leaf.key"))
     if server_name:
         def check_name(connection, name, context):
             if name != server_name:
@@ -159,11 +166,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--report", type=int, required=True)
     parser.add_argument("--backend", type=int, required=True)
+    parser.add_argument("--rsa", action="store_true")
     arguments = parser.parse_args()
 
     folder = tempfile.mkdtemp(prefix="halcyra-tls-")
     try:
-        make_certificates(folder)
+        make_certificates(folder, arguments.rsa)
         fronts = {
             "good": context_for(folder, "good", server_name="localhost"),
             "address": context_for(folder, "good"),
