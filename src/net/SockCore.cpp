@@ -5,6 +5,7 @@
 
 #include "net/SecureStream.h"
 #include "net/SockErrors.h"
+#include "platform/SecureTransport.h"
 
 #include <algorithm>
 #include <thread>

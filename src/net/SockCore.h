@@ -4,7 +4,6 @@
 #pragma once
 
 #include "platform/Application.h"
-#include "platform/SecureTransport.h"
 #include "platform/Socket.h"
 
 #include <atomic>
