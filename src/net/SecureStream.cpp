@@ -57,6 +57,8 @@ int TSecureStream::Flush()
         const int error = FSocket->Send(FOutgoing.data(), FOutgoing.size(), sent);
         if (error != 0)
             return error;
+        if (sent == 0)
+            return WouldBlock;
         FOutgoing.erase(0, sent);
     }
     return 0;

@@ -224,14 +224,6 @@ TEST_F(HttpClientFailureTest, RedirectToAnotherSchemeEndsTheRequest)
     }
 }
 
-TEST_F(HttpClientFailureTest, RedirectFromHttpsToHttpIsRefused)
-{
-    auto script = FSockets.AddScript(Answering({"HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1/feed\r\n\r\n"}));
-    EXPECT_EQ(ErrorOf("https://127.0.0.1/secure"), "Redirect to an insecure address refused");
-    EXPECT_EQ(FSockets.Created.size(), 1u);
-    EXPECT_TRUE(script->Closed);
-}
-
 // The secure path on scripted sockets and sessions that pass bytes through: failures no real server
 // shows on demand, and the ends of a record stream.
 TEST_F(HttpClientFailureTest, SecureSessionsThatFailHaveTheHandshakesText)

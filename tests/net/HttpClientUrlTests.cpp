@@ -1,6 +1,6 @@
 // Taking URLs apart and building the request lines, without a network: ports by scheme and host,
-// paths, hosts kept from the previous request, characters refused, and the exact lines for direct,
-// proxy and secure requests.
+// paths, hosts kept from the previous request, characters refused, and the exact lines for direct
+// and proxy requests.
 #include "net/HttpClient.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
@@ -208,23 +208,6 @@ TEST_F(HttpClientUrlTest, ProxyRequestLinesWithCookie)
                                         "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
                                         "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
                                         "Cookie: id=42", "Content-type: application/x-www-form-urlencoded"}));
-}
-
-TEST_F(HttpClientUrlTest, SecureRequestLinesNameThePathThePortAndTheProduct)
-{
-    const std::vector<std::string> common{"Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
-                                          "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
-                                          "Content-type: application/x-www-form-urlencoded"};
-    auto expected = [&](std::vector<std::string> lines) {
-        lines.insert(lines.end(), common.begin(), common.end());
-        return lines;
-    };
-    EXPECT_EQ(Lines("https://feeds.example/rss?edition=int"),
-              expected({"GET /rss?edition=int HTTP/1.0", "Host: feeds.example", "User-Agent: Halcyra Screensaver/1.0"}));
-    // Through a proxy the request travels inside the tunnel, so it is the same.
-    FClient.SetProxy("proxy.example");
-    EXPECT_EQ(Lines("https://feeds.example:8443/rss"),
-              expected({"GET /rss HTTP/1.0", "Host: feeds.example:8443", "User-Agent: Halcyra Screensaver/1.0"}));
 }
 
 TEST(ExStringList, SetValueReplacesTheLineOfThatNameIgnoringCase)
