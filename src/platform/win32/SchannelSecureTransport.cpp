@@ -316,9 +316,14 @@ private:
                     return TSecureStep::Failed;
                 return TSecureStep::Done;
             }
-            if (status == SEC_I_CONTINUE_NEEDED || status == SEC_I_INCOMPLETE_CREDENTIALS) {
-                if (FInput.empty() && status == SEC_I_CONTINUE_NEEDED)
+            if (status == SEC_I_CONTINUE_NEEDED) {
+                if (FInput.empty())
                     return TSecureStep::WantInput;
+                continue;
+            }
+            // A server that asks for a client certificate goes on without one, once.
+            if (status == SEC_I_INCOMPLETE_CREDENTIALS && !FCredentialsAsked) {
+                FCredentialsAsked = true;
                 continue;
             }
             return TSecureStep::Failed;
@@ -353,6 +358,7 @@ private:
     std::vector<char> FInput;
     bool FVerified = false;
     bool FRenegotiating = false;
+    bool FCredentialsAsked = false;
 };
 
 class TSchannelTransport final : public ISecureTransport {
