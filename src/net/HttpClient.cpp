@@ -1,8 +1,10 @@
 // GET over HTTP/1.0: the URL is taken apart, the request lines are built in a fixed order, and the
-// response is read to the server's close or to the length it gave. Redirects and repeats run again, a
-// bounded number of times.
+// response is read to the server's close or to the length it gave. An https address gets TLS over the
+// connection (inside a proxy's tunnel when there is a proxy). Redirects and repeats run again, a
+// bounded number of times, and only to http or https, never from https down to http.
 #include "net/HttpClient.h"
 
+#include "BuildVersion.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
 
@@ -19,6 +21,10 @@ namespace {
 constexpr std::string_view AcceptLine1 = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff";
 constexpr std::string_view AcceptLine2 = "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript";
 constexpr std::string_view ContentTypeLine = "Content-type: application/x-www-form-urlencoded";
+// Followed by the version of the build.
+constexpr std::string_view UserAgentLine = "User-Agent: Halcyra Screensaver/";
+constexpr int HttpPort = 80;
+constexpr int HttpsPort = 443;
 
 std::string UpperCase(std::string_view text)
 {
@@ -160,16 +166,30 @@ std::optional<std::uint64_t> ContentLengthOf(std::string_view line)
     return length;
 }
 
-// "http://" + host, with ":" + port unless it is 80.
-std::string ServerURL(const std::string &host, int port)
+// host, with ":" + port unless it is the scheme's own.
+std::string Authority(const std::string &host, int port, int schemePort)
 {
-    std::string url("http://");
-    url.append(host);
-    if (port != 80) {
-        url.push_back(':');
-        url.append(std::to_string(port));
-    }
-    return url;
+    return port == schemePort ? host : host + ":" + std::to_string(port);
+}
+
+// "http://" or "https://" + the authority.
+std::string ServerURL(bool secure, const std::string &host, int port)
+{
+    return (secure ? "https://" : "http://") + Authority(host, port, secure ? HttpsPort : HttpPort);
+}
+
+// A byte that would end the request line or begin a line of its own: a blank, a control, DEL.
+bool IsInvalidURLByte(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= 0x20 || byte == 0x7F;
+}
+
+bool SameHost(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 } // namespace
@@ -195,6 +215,11 @@ void THttpClient::Get(const std::string &url, std::stop_token stop)
     } guard{*this};
 
     BeginRequest(std::move(stop));
+    // A cookie from a redirect of an earlier Get stays with that Get.
+    if (!FCookieHost.empty()) {
+        FHeaderInfo.Cookie.clear();
+        FCookieHost.clear();
+    }
     FCommand = TCmdType::Get;
     FURL = url;
     HTTPConnect();
@@ -204,8 +229,12 @@ void THttpClient::ParseURL()
 {
     if (FURL.empty())
         throw EURLError(std::string(SockText::EmptyURL));
+    // Such a byte in the path or the host would write a line of its own into the request (through a
+    // proxy the whole URL is sent), so no part of the URL may hold one.
+    if (std::any_of(FURL.begin(), FURL.end(), IsInvalidURLByte))
+        throw EURLError(std::string(SockText::InvalidURLCharacter));
     if (FPort == 0)
-        FPort = 80;
+        FPort = HttpPort;
 
     bool hasDoubleSlash = FURL.find("//") != std::string::npos;
     std::size_t first = NthSlash(FURL, 1);
@@ -216,29 +245,33 @@ void THttpClient::ParseURL()
     if (FPath.size() > MaxPathLength)
         FPath.resize(MaxPathLength);
 
-    std::size_t colon = FURL.find(':');
-    if (colon != std::string::npos) {
-        std::string scheme = UpperCase(std::string_view(FURL).substr(0, colon));
-        if (scheme == "GOPHER")
+    // A URL that starts with "/" names a path on the host, port and scheme of the previous request;
+    // any other URL sets all three, a URL without a scheme being a plain one on port 80.
+    const bool pathOnly = !hasDoubleSlash && FURL.front() == '/';
+    if (!pathOnly) {
+        FSecure = false;
+        FPort = HttpPort;
+        std::size_t colon = FURL.find(':');
+        std::string scheme = colon == std::string::npos ? std::string() : UpperCase(std::string_view(FURL).substr(0, colon));
+        if (scheme == "GOPHER") {
             FPort = 70;
-        else if (scheme == "FTP")
+        } else if (scheme == "FTP") {
             FPort = 21;
-        else if (scheme == "HTTPS")
-            throw EURLError(std::string(SockText::SecureNotSupported));
-        else
-            FPort = 80;
+        } else if (scheme == "HTTPS") {
+            FPort = HttpsPort;
+            FSecure = true;
+        }
     }
 
-    // A URL that starts with "/" names a path on the host of the previous request.
     if (hasDoubleSlash) {
         std::size_t from = second + 1;
         std::size_t to = third == std::string::npos ? FURL.size() : third;
         std::string host = FURL.substr(from, to - from);
         FHost = std::move(host);
-    } else if (FURL.front() != '/') {
+    } else if (!pathOnly) {
         FHost = FURL.substr(0, first);
     }
-    if (hasDoubleSlash || FURL.front() != '/') {
+    if (!pathOnly) {
         std::size_t portColon = FHost.find(':');
         if (portColon != std::string::npos) {
             FPort = StrToInt(std::string_view(FHost).substr(portColon + 1));
@@ -255,20 +288,38 @@ void THttpClient::ParseURL()
 void THttpClient::AssembleHTTPHeader()
 {
     FRequest.Clear();
-    if (FProxy.empty()) {
+    if (FSecure) {
+        // Inside TLS, direct or through a tunnel, the request names its path; the server learns the
+        // host and port from the Host line.
+        FRequest.Add("GET " + FPath + " HTTP/1.0");
+        FRequest.Add("Host: " + Authority(FHost, FPort, HttpsPort));
+        FRequest.Add(std::string(UserAgentLine) + BuildVersion::Version);
+    } else if (FProxy.empty()) {
         FRequest.Add("GET " + FPath + " HTTP/1.0");
     } else {
         FRequest.Add("GET " + FURL + " HTTP/1.0");
         FRequest.Add("Proxy-Connection: Keep-Alive");
         FRequest.Add("Host: " + FHost);
     }
-    // Finds the proxy's Host line, or adds the line for a direct request.
-    FRequest.SetValue("Host", FHost);
+    // Plain requests: finds the proxy's Host line, or adds the line for a direct request.
+    if (!FSecure)
+        FRequest.SetValue("Host", FHost);
     FRequest.Add(std::string(AcceptLine1));
     FRequest.Add(std::string(AcceptLine2));
-    if (!FHeaderInfo.Cookie.empty())
+    if (!FHeaderInfo.Cookie.empty() && (FCookieHost.empty() || SameHost(FCookieHost, FHost)))
         FRequest.SetValue("Cookie", FHeaderInfo.Cookie);
     FRequest.Add(std::string(ContentTypeLine));
+}
+
+void THttpClient::OpenTunnel()
+{
+    const std::string authority = FHost + ":" + std::to_string(FPort);
+    SendText("CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n");
+    RemoveHeader();
+    if (FStatus < 200 || FStatus > 299) {
+        std::string statusLine = HeaderValue(std::string_view(FHeader).substr(0, FHeader.find('\n')), 0, MaxHeaderValueLength);
+        throw ESockError(std::string(SockText::ProxyRefusedTunnel) + statusLine);
+    }
 }
 
 void THttpClient::SendHTTP()
@@ -338,6 +389,11 @@ void THttpClient::HTTPConnect()
                 Connect(FHost, FPort);
             else
                 Connect(FProxy, FProxyPort);
+            if (FSecure) {
+                if (!FProxy.empty())
+                    OpenTunnel();
+                StartSecure(FHost);
+            }
             SendHTTP();
             FStatus = 0;
             RemoveHeader();
@@ -352,17 +408,34 @@ void THttpClient::HTTPConnect()
         }
         Disconnect();
 
-        if (FStatus >= 300 && FStatus <= 398 && !FSetCookie.empty())
+        if (FStatus >= 300 && FStatus <= 398 && !FSetCookie.empty()) {
             FHeaderInfo.Cookie = FSetCookie;
-        // The location is taken against the address just requested and written out in full, so that a
-        // proxy can forward it too.
-        if (FStatus >= 300 && FStatus <= 302)
-            FURL = ResolveLocation(ServerURL(FHost, FPort) + std::string(PathOf(FURL)), FLocation);
+            FCookieHost = FHost;
+        }
         // A server that keeps redirecting or asking for a repeat gets a bounded number of requests;
         // then the last body stands.
-        if (FStatus < 299 || FStatus > 399 || request >= MaxRequestsPerGet)
+        const bool again = FStatus >= 299 && FStatus <= 399 && request < MaxRequestsPerGet;
+        if (FStatus >= 300 && FStatus <= 302) {
+            // The location is taken against the address just requested and written out in full, so
+            // that a proxy can forward it too.
+            std::string target = ResolveLocation(ServerURL(FSecure, FHost, FPort) + std::string(PathOf(FURL)), FLocation);
+            if (again)
+                CheckRedirect(target);
+            FURL = std::move(target);
+        }
+        if (!again)
             break;
     }
+}
+
+void THttpClient::CheckRedirect(const std::string &target) const
+{
+    const std::string scheme = UpperCase(std::string_view(target).substr(0, target.find(':')));
+    // Another scheme would send the request, as HTTP, to whatever port that scheme names.
+    if (scheme != "HTTP" && scheme != "HTTPS")
+        throw ESockError(std::string(SockText::UnsupportedRedirect));
+    if (FSecure && scheme == "HTTP")
+        throw ESockError(std::string(SockText::InsecureRedirect));
 }
 
 std::string ResolveLocation(std::string_view base, std::string_view location)
@@ -374,7 +447,7 @@ std::string ResolveLocation(std::string_view base, std::string_view location)
     if (HasScheme(location))
         return std::string(location);
     if (location.starts_with("//"))
-        return "http:" + std::string(location);
+        return std::string(base.substr(0, base.find(':') + 1)) + std::string(location);
 
     std::size_t pathStart = NthSlash(base, 3);
     std::string result(base.substr(0, pathStart));

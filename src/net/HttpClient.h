@@ -1,5 +1,6 @@
-// The HTTP/1.0 client: GET requests, direct or through a proxy, that block their caller until the
-// whole response is in memory while the application's messages keep being handled.
+// The HTTP/1.0 client: GET requests for http and https addresses, direct or through a proxy (a tunnel
+// for https), that block their caller until the whole response is in memory while the application's
+// messages keep being handled.
 #pragma once
 
 #include "net/ExStringList.h"
@@ -18,7 +19,7 @@ namespace Halcyra::Net {
 // The request kinds; the program makes only GET requests.
 enum class TCmdType { Get };
 
-// Request header values the client adds to every request; only the cookie is ever filled, by a
+// Request header values the client adds to its requests; only the cookie is ever filled, by a
 // redirect that sets one.
 struct THeaderInfo {
     std::string Cookie;
@@ -42,13 +43,17 @@ public:
     THttpClient(Platform::ISocketLayer &sockets, Platform::IApplication &application);
 
     // Requests url and returns when the response has been read; Body then holds its body whatever the
-    // status. Raises EURLError "Empty URL" or "HTTP Secure Socket is not supported", EConvertError for
-    // a port that is not a number, ESockError for network failures and EAbortError for waits that were
-    // aborted or ran out of time; the socket is closed whenever it raises. A stop requested on stop,
-    // from any thread and even before the request began, ends it at its next look at the socket.
+    // status. Raises EURLError "Empty URL" or "Invalid character in URL" (a blank or a control character
+    // anywhere in it), EConvertError for a port that is not a number, ESockError for network, handshake
+    // and certificate failures, a refused tunnel and a redirect it will not follow (to http from https,
+    // or to another scheme than these two), and EAbortError for waits that were aborted or ran out of
+    // time; the socket is closed whenever it raises. A stop requested on stop, from any thread and even
+    // before the request began, ends it at its next look at the socket. A cookie a redirect set goes
+    // only to the host that set it, and only until the Get returns.
     void Get(const std::string &url, std::stop_token stop = {});
 
-    // Server port; 0 is taken as 80, and the URL's scheme and port set it again.
+    // Server port; 0 is taken as 80, and the URL's scheme and port set it again (a URL that is only a
+    // path keeps the previous request's host, port and scheme).
     int GetPort() const { return FPort; }
     void SetPort(int port) { FPort = port; }
     // When not empty, requests go to this host and carry the whole URL.
@@ -75,6 +80,8 @@ public:
     void SetURL(const std::string &url) { FURL = url; }
     const std::string &GetPath() const { return FPath; }
     const std::string &GetHost() const { return FHost; }
+    // True when the URL's scheme is https.
+    bool GetSecure() const { return FSecure; }
 
     // Takes path, host and port out of the URL (see Get for its errors).
     void ParseURL();
@@ -84,6 +91,11 @@ public:
 
 private:
     void HTTPConnect();
+    // Asks the proxy for a tunnel to the URL's host and port; raises unless it answers 2xx.
+    void OpenTunnel();
+    // Raises when the redirect to target is not to be followed: to a scheme other than http and https,
+    // or from https to http.
+    void CheckRedirect(const std::string &target) const;
     void SendHTTP();
     void RemoveHeader();
     void Fire(const THttpNotify &handler);
@@ -94,6 +106,8 @@ private:
     std::string FBody;
     std::string FHeader;
     THeaderInfo FHeaderInfo;
+    // The host whose redirect set the cookie; empty when it was set from outside.
+    std::string FCookieHost;
     THttpNotify FOnSuccess;
     THttpNotify FOnFailure;
 
@@ -101,6 +115,7 @@ private:
     std::string FURL;
     std::string FPath;
     std::string FHost;
+    bool FSecure = false;
     int FStatus = 0;
     std::string FLocation;
     std::string FSetCookie;
@@ -112,7 +127,7 @@ private:
 
 // The address a redirect's Location names, taken against base, the whole address just requested
 // ("http://host[:port]/path?query"). A Location with a scheme stands as written; "//host/path" gains
-// "http:"; "/path" keeps base's server; a relative one ("dir/page.xml", "../x", "?q") is taken from
+// base's scheme; "/path" keeps base's server; a relative one ("dir/page.xml", "../x", "?q") is taken from
 // base's folder. "." and ".." segments are taken out and a fragment is dropped. An empty Location names
 // the server's root.
 std::string ResolveLocation(std::string_view base, std::string_view location);

@@ -1,8 +1,11 @@
-// The client's socket layer: lookups, connects, sends and reads as loops that look at the socket,
-// let the application handle its messages, and give up when the budget is spent or the client aborted.
+// The client's socket layer: lookups, connects, handshakes, sends and reads as loops that look at the
+// socket, let the application handle its messages, and give up when the budget or the request's
+// deadline is spent or the client aborted.
 #include "net/SockCore.h"
 
+#include "net/SecureStream.h"
 #include "net/SockErrors.h"
+#include "platform/SecureTransport.h"
 
 #include <algorithm>
 #include <thread>
@@ -67,6 +70,16 @@ bool IsHostName(const std::string &host)
     return true;
 }
 
+std::string_view SecureFailureText(Platform::TSecureFailure failure)
+{
+    switch (failure) {
+    case Platform::TSecureFailure::Untrusted: return SockText::SecureUntrusted;
+    case Platform::TSecureFailure::WrongHost: return SockText::SecureWrongHost;
+    case Platform::TSecureFailure::Expired: return SockText::SecureExpired;
+    default: return SockText::SecureHandshake;
+    }
+}
+
 } // namespace
 
 TSockCore::TSockCore(Platform::ISocketLayer &sockets, Platform::IApplication &application)
@@ -106,6 +119,7 @@ void TSockCore::BeginRequest(std::stop_token stop) noexcept
     FCancelled = false;
     FTimedOut = false;
     FStop = std::move(stop);
+    FRequestDeadline = TClock::now() + std::chrono::milliseconds(FOverallTimeOut);
 }
 
 void TSockCore::StartBudget()
@@ -116,8 +130,11 @@ void TSockCore::StartBudget()
 
 bool TSockCore::BudgetSpent()
 {
-    if (FTimeOut > 0 && !FTimedOut && TClock::now() >= FDeadline) {
-        // The budget running out aborts the client, as a cancel would.
+    if (FTimedOut || (FTimeOut == 0 && FOverallTimeOut == 0))
+        return FTimedOut;
+    const TClock::time_point now = TClock::now();
+    if ((FTimeOut > 0 && now >= FDeadline) || (FOverallTimeOut > 0 && now >= FRequestDeadline)) {
+        // The budget or the deadline running out aborts the client, as a cancel would.
         FTimedOut = true;
         Abort();
     }
@@ -127,6 +144,15 @@ bool TSockCore::BudgetSpent()
 void TSockCore::ProcessMessages()
 {
     FApplication.ProcessMessages();
+}
+
+void TSockCore::WaitOnSocket(Platform::TSocketWait what)
+{
+    bool ready = false;
+    const int error = FSocket->Wait(what, PollSliceMs, ready);
+    if (error != 0)
+        RaiseSocketError(error);
+    ProcessMessages();
 }
 
 void TSockCore::RaiseSocketError(int code)
@@ -223,6 +249,55 @@ void TSockCore::Connect(const std::string &host, int port)
     FConnected = true;
 }
 
+void TSockCore::StartSecure(const std::string &host)
+{
+    if (!FSocket)
+        RaiseSocketError(NotConnected);
+    std::unique_ptr<Platform::ISecureSession> session = FSockets.Secure().BeginClient(host);
+    if (!session)
+        throw ESockError(std::string(SockText::SecureHandshake));
+    std::string outgoing;
+    Platform::TSecureFailure failure = Platform::TSecureFailure::None;
+    Platform::TSecureStep step = session->Handshake({}, outgoing, failure);
+    StartBudget();
+    for (;;) {
+        if (step == Platform::TSecureStep::Failed) {
+            // The alert that tells the server why is sent if the socket takes it at once.
+            std::size_t sent = 0;
+            FSocket->Send(outgoing.data(), outgoing.size(), sent);
+            throw ESockError(std::string(SecureFailureText(failure)));
+        }
+        if (BudgetSpent())
+            throw ESockError(std::string(SockText::ConnectionTimedOut));
+        if (Cancelled())
+            throw ESockError(std::string(SockText::ConnectionCanceled));
+        int error = 0;
+        if (!outgoing.empty()) {
+            std::size_t sent = 0;
+            error = FSocket->Send(outgoing.data(), outgoing.size(), sent);
+            if (error == 0) {
+                outgoing.erase(0, sent);
+                continue;
+            }
+        } else if (step == Platform::TSecureStep::Done) {
+            break;
+        } else {
+            std::size_t received = 0;
+            error = FSocket->Receive(FBuffer.data(), FBuffer.size(), received);
+            if ((error == 0 && received == 0) || error == NotConnected)
+                throw ESockError(std::string(SockText::SecureHandshake));
+            if (error == 0) {
+                step = session->Handshake(std::string_view(FBuffer.data(), received), outgoing, failure);
+                continue;
+            }
+        }
+        if (error != WouldBlock)
+            RaiseSocketError(error);
+        WaitOnSocket(outgoing.empty() ? Platform::TSocketWait::Readable : Platform::TSocketWait::Writable);
+    }
+    FSocket = std::make_unique<TSecureStream>(std::move(FSocket), std::move(session));
+}
+
 void TSockCore::SendText(std::string_view text)
 {
     if (!FSocket)
@@ -241,11 +316,7 @@ void TSockCore::SendText(std::string_view text)
         }
         if (error != WouldBlock)
             RaiseSocketError(error);
-        bool ready = false;
-        error = FSocket->Wait(Platform::TSocketWait::Writable, PollSliceMs, ready);
-        if (error != 0)
-            RaiseSocketError(error);
-        ProcessMessages();
+        WaitOnSocket(Platform::TSocketWait::Writable);
     }
 }
 
@@ -284,11 +355,7 @@ bool TSockCore::ReadLine(std::string &line)
         }
         if (error != WouldBlock)
             RaiseSocketError(error);
-        bool ready = false;
-        error = FSocket->Wait(Platform::TSocketWait::Readable, PollSliceMs, ready);
-        if (error != 0)
-            RaiseSocketError(error);
-        ProcessMessages();
+        WaitOnSocket(Platform::TSocketWait::Readable);
     }
 }
 
@@ -309,10 +376,12 @@ void TSockCore::CaptureString(std::string &body, std::size_t limit, std::optiona
             room = static_cast<std::size_t>(std::min<std::uint64_t>(room, *length - body.size()));
         std::size_t received = 0;
         int error = FSocket->Receive(FBuffer.data(), room, received);
-        if (error == 0 && received == 0)
+        if ((error == 0 && received == 0) || error == NotConnected) {
+            // A body cut short of the length its answer gave is not the whole body.
+            if (length && body.size() < *length)
+                throw EAbortError(std::string(SockText::CaptureAborted));
             return;
-        if (error == NotConnected)
-            return;
+        }
         if (error == 0) {
             if (received > limit - std::min(limit, body.size()))
                 throw EAbortError(std::string(SockText::CaptureAborted));
@@ -324,11 +393,7 @@ void TSockCore::CaptureString(std::string &body, std::size_t limit, std::optiona
         }
         if (error != WouldBlock)
             RaiseSocketError(error);
-        bool ready = false;
-        error = FSocket->Wait(Platform::TSocketWait::Readable, PollSliceMs, ready);
-        if (error != 0)
-            RaiseSocketError(error);
-        ProcessMessages();
+        WaitOnSocket(Platform::TSocketWait::Readable);
     }
 }
 

@@ -1,5 +1,6 @@
 // TCP stream sockets for the HTTP client: host lookup, non-blocking connect, send, receive, peek and
-// close, with every failure reported as a Windows Sockets error code whatever the platform.
+// close, with every failure reported as a Windows Sockets error code whatever the platform, and the
+// secure transport that runs over them.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,8 @@
 #include <string>
 
 namespace Halcyra::Platform {
+
+class ISecureTransport;
 
 // Windows Sockets error codes that callers test for by value. The POSIX backend maps errno onto the
 // same codes; an errno without a counterpart is passed on unchanged.
@@ -89,6 +92,8 @@ public:
     virtual int CreateStream(std::unique_ptr<IStreamSocket> &socket) = 0;
     // Starts resolving a host name to its first IPv4 address.
     virtual std::unique_ptr<IHostLookup> BeginLookup(const std::string &host) = 0;
+    // The TLS sessions the HTTP client runs over this layer's sockets.
+    virtual ISecureTransport &Secure() = 0;
 };
 
 // The sockets of this platform.

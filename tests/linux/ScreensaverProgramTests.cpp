@@ -1,8 +1,9 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
 // test creates, a preview window destroyed before it is shown, the password mode, the settings dialog
-// with the key file it writes, and the running saver: its animated scene, its input and exit, and its
-// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser. The
-// program keeps its settings in folders of the test's own.
+// with the key file it writes, and the running saver: its animated scene, its input and exit, its
+// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser, and a
+// news feed fetched over https from a TLS server on 127.0.0.1. The program keeps its settings in
+// folders of the test's own.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
@@ -14,6 +15,7 @@
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
 #include "net/WeatherService.h"
+#include "net/TlsTestServer.h"
 #include "platform/Resources.h"
 #include "support/TestPictures.h"
 #include "platform/linux/FileRegistry.h"
@@ -242,6 +244,16 @@ std::string WashingtonWeatherPath()
     return place ? Net::WeatherServiceURL("", *place, Net::TTemperatureUnit::Fahrenheit) : std::string();
 }
 
+// Whether the news band whose left edge is at left shows its title: the feed's name in grey.
+bool NewsTitleShown(Display *display, int left)
+{
+    for (int x = left + 90; x < left + 200; ++x)
+        for (int y = 705; y < 721; ++y)
+            if (ScreenPixel(display, x, y) == 0x999999u)
+                return true;
+    return false;
+}
+
 // The running saver on an X server of its own.
 class RunningSaver : public TOwnXServerTest {
 protected:
@@ -308,15 +320,43 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastW
         const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
         EXPECT_TRUE(ScreenShows(FDisplay, left + x, 706 + y, icons.Bitmap()->GetPixel(x, code * 52 + y))) << "icon " << code;
     }
-    bool title = false;
-    for (int x = 90; x < 200 && !title; ++x)
-        for (int y = 705; y < 721 && !title; ++y)
-            title = ScreenPixel(FDisplay, x, y) == 0x999999u;
-    EXPECT_TRUE(title) << "no grey title";
+    EXPECT_TRUE(NewsTitleShown(FDisplay, 0)) << "no grey title";
     EXPECT_TRUE(Running(run.Pid)) << "the saver goes on after the feeds";
     PressKey(FDisplay, XK_F3);
     EXPECT_EQ(Finish(run, &errors), 0) << errors;
     EXPECT_EQ(browser.Received(), std::string(BuildHosts::ForecastPages) + "/38.8951,-77.0364?u\n");
+}
+
+TEST_F(RunningSaver, ShowsTheHeadlinesOfAnHttpsFeed)
+{
+    const std::string feed = Testing::ReadNetTestFile("news-rss2-plain.xml");
+    Testing::TLoopbackServer origin([&](Testing::TLoopbackConnection &connection, const std::string &) {
+        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: application/rss+xml\r\n", feed));
+    });
+    Testing::TTlsTestServer tls(origin.GetPort());
+    ASSERT_TRUE(tls.Running()) << tls.Error();
+    // The program trusts the test CA through SSL_CERT_FILE, which it inherits.
+    Testing::TTrustedTestCa trust(tls.CaPem());
+    TSettingsHome settings({"\"ShowTime\"=dword:0", "\"ShowWeather\"=dword:0", "\"ShowNews\"=dword:1",
+                            "\"Brightness\"=dword:256", "\"SoundVolume\"=dword:0", "\"ShowBlack\"=dword:0",
+                            "\"UseProxy\"=dword:0", "\"RSS_Url\"=\"" + tls.Url("good", "/news/feed.xml") + "\""});
+    TRun run = StartSaver(settings);
+    for (int attempt = 0; attempt < 600 && origin.GetRequests().empty(); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(origin.GetRequests().size(), 1u);
+    EXPECT_EQ(origin.GetRequests()[0].substr(0, 45), "GET /news/feed.xml HTTP/1.0\r\nHost: localhost:");
+    // The news band alone stands at 453; its title appears once the feed has been read.
+    bool title = false;
+    for (int attempt = 0; attempt < 100 && !title; ++attempt) {
+        title = NewsTitleShown(FDisplay, 453);
+        if (!title)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(title) << "the feed's name is not shown";
+    EXPECT_TRUE(Running(run.Pid));
+    PressKey(FDisplay, XK_Escape);
+    std::string errors;
+    EXPECT_EQ(Finish(run, &errors), 0) << errors;
 }
 
 TEST(ScreensaverProgramOwnDisplay, TheSaverEndsWhenItsXServerGoesAway)

@@ -211,18 +211,104 @@ TEST_F(HttpClientFailureTest, RedirectToAnotherHostAndPort)
     EXPECT_EQ(FClient.GetBody(), "mirrored");
 }
 
-TEST_F(HttpClientFailureTest, RedirectToHttpsEndsWithThePlainError)
+TEST_F(HttpClientFailureTest, RedirectToAnotherSchemeEndsTheRequest)
 {
-    FSockets.AddScript(Answering({"HTTP/1.0 302 Found\r\nLocation: https://secure.example/\r\n\r\n"}));
-    try {
-        FClient.Get(Url);
-        ADD_FAILURE() << "no error";
-    } catch (const ESockError &) {
-        ADD_FAILURE() << "socket error";
-    } catch (const std::runtime_error &error) {
-        EXPECT_STREQ(error.what(), "HTTP Secure Socket is not supported");
+    // Followed, each would send an HTTP request to the port its scheme names.
+    for (const char *location : {"ftp://files.example/feed", "gopher://hole.example/1", "FILE:///etc/passwd",
+                                 "javascript:alert(1)", "news:comp.feeds"}) {
+        FSockets.Created.clear();
+        FSockets.AddScript(Answering({std::string("HTTP/1.0 301 Moved\r\nLocation: ") + location + "\r\n\r\n"}));
+        EXPECT_EQ(ErrorOf(), "Unsupported redirect") << location;
+        ASSERT_EQ(FSockets.Created.size(), 1u) << location;
+        EXPECT_TRUE(FSockets.Created[0]->Closed);
     }
-    EXPECT_TRUE(FSockets.Created[0]->Closed);
+}
+
+// The secure path on scripted sockets and sessions that pass bytes through: failures no real server
+// shows on demand, and the ends of a record stream.
+TEST_F(HttpClientFailureTest, SecureSessionsThatFailHaveTheHandshakesText)
+{
+    using Platform::TSecureFailure;
+    using Platform::TSecureStep;
+    Testing::TFakeSecureScript &secure = FSockets.FakeSecure.Script;
+    struct TCase {
+        const char *Name;
+        bool CannotBegin;
+        std::vector<std::string> Answer;
+        int EndResult;
+        TSecureStep End;
+        TSecureFailure Failure;
+        const char *Text;
+    };
+    for (const TCase &test : {
+             TCase{"no session", true, {}, 0, TSecureStep::Done, TSecureFailure::None, "Secure connection failed: handshake"},
+             TCase{"closed mid-handshake", false, {"SERV"}, 0, TSecureStep::Done, TSecureFailure::None,
+                   "Secure connection failed: handshake"},
+             TCase{"reset mid-handshake", false, {"SERV"}, 10054, TSecureStep::Done, TSecureFailure::None,
+                   "10054:Connection reset by peer"},
+             TCase{"refused", false, {"SERVER"}, 0, TSecureStep::Failed, TSecureFailure::Expired,
+                   "Secure connection failed: certificate expired"},
+         }) {
+        secure.CannotBegin = test.CannotBegin;
+        secure.HandshakeBytes = 6;
+        secure.HandshakeEnd = test.End;
+        secure.Failure = test.Failure;
+        auto script = FSockets.AddScript(Answering(test.Answer, test.EndResult));
+        EXPECT_EQ(ErrorOf("https://127.0.0.1/feed"), test.Text) << test.Name;
+        EXPECT_EQ(script->Sent.find("GET "), std::string::npos) << test.Name;
+        EXPECT_FALSE(FClient.GetConnected());
+    }
+    EXPECT_EQ(secure.Hosts, std::vector<std::string>(4, "127.0.0.1"));
+}
+
+TEST_F(HttpClientFailureTest, SecureRecordsEndingBadlyOrEarly)
+{
+    Testing::TFakeSecureScript &secure = FSockets.FakeSecure.Script;
+    secure.HandshakeBytes = 6;
+    // The handshake's end and the header in one piece; what came before the bad record is kept.
+    secure.FailAt = "#BAD";
+    auto failing = FSockets.AddScript(Answering({"SERVERHTTP/1.0 200 OK\r\n\r\npart one,", " part two#BAD and more"}));
+    EXPECT_EQ(ErrorOf("https://127.0.0.1/feed"), "Secure connection failed: handshake");
+    EXPECT_EQ(FClient.GetBody(), "part one, part two");
+    EXPECT_EQ(failing->Sent.substr(0, 26), "HELLO\nGET /feed HTTP/1.0\r\n");
+
+    // The close notification ends the body while the connection stays open (the script then is silent).
+    secure.FailAt.clear();
+    secure.CloseAt = "#CLOSE";
+    FClient.SetTimeOut(5000);
+    FSockets.AddScript(Answering({"SERVER", "HTTP/1.0 200 OK\r\n\r\nall", " of it#CLOSE"}, WouldBlock));
+    FClient.Get("https://127.0.0.1/feed");
+    EXPECT_EQ(FClient.GetBody(), "all of it");
+
+    // A whole answer that came with the end of the handshake is read though the connection then ends.
+    secure.CloseAt.clear();
+    FSockets.AddScript(Answering({"SERVERHTTP/1.0 200 OK\r\n\r\nearly"}));
+    FClient.Get("https://127.0.0.1/feed");
+    EXPECT_EQ(FClient.GetBody(), "early");
+
+    secure.CloseAt.clear();
+    secure.CannotEncrypt = true;
+    FSockets.AddScript(Answering({"SERVER"}));
+    EXPECT_EQ(ErrorOf("https://127.0.0.1/feed"), "Secure connection failed: handshake");
+}
+
+TEST_F(HttpClientFailureTest, TunnelAnswerInPiecesThenTheSecureRequest)
+{
+    FClient.SetProxy("127.0.0.1");
+    FClient.SetProxyPort(3128);
+    FSockets.FakeSecure.Script.HandshakeBytes = 6;
+    auto script = FSockets.AddScript(Answering({"HTTP/1.1 200 Conn", "", "ection established\r\nVia: p\r\n\r", "\n",
+                                                "SERVER", "HTTP/1.0 200 OK\r\n\r\ntunnelled"}));
+    FClient.Get("https://feeds.example:8443/rss");
+    EXPECT_EQ(FClient.GetBody(), "tunnelled");
+    EXPECT_EQ(script->Sent.substr(0, 75), "CONNECT feeds.example:8443 HTTP/1.0\r\nHost: feeds.example:8443\r\n\r\nHELLO\nGET ");
+    EXPECT_EQ(FSockets.FakeSecure.Script.Hosts, std::vector<std::string>{"feeds.example"});
+    // The name goes only to the proxy.
+    EXPECT_TRUE(FSockets.LookedUp.empty());
+
+    // A proxy that closes without a word refused the tunnel too.
+    FSockets.AddScript(Answering({}));
+    EXPECT_EQ(ErrorOf("https://feeds.example/rss"), "Proxy refused the tunnel: ");
 }
 
 TEST_F(HttpClientFailureTest, HandlerThatThrowsStillClosesTheSocket)

@@ -1,5 +1,6 @@
 // Taking URLs apart and building the request lines, without a network: ports by scheme and host,
-// paths, hosts kept from the previous request, and the exact lines for direct and proxy requests.
+// paths, hosts kept from the previous request, characters refused, and the exact lines for direct
+// and proxy requests.
 #include "net/HttpClient.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
@@ -68,16 +69,21 @@ TEST_F(HttpClientUrlTest, SchemesSetThePort)
     EXPECT_EQ(FClient.GetPort(), 7070);
 }
 
-TEST_F(HttpClientUrlTest, ZeroPortIsEightyAndAUrlWithoutSchemeKeepsThePort)
+TEST_F(HttpClientUrlTest, ZeroPortIsEightyAndAUrlWithoutSchemeIsPlainOnPortEighty)
 {
     EXPECT_EQ(FClient.GetPort(), 0);
     Parse("feeds.example/rss");
     EXPECT_EQ(FClient.GetPort(), 80);
     EXPECT_EQ(FClient.GetHost(), "feeds.example");
     EXPECT_EQ(FClient.GetPath(), "/rss");
+    // Neither a port set before nor the previous request's scheme and port carry over.
     FClient.SetPort(8081);
     Parse("other.example/rss");
-    EXPECT_EQ(FClient.GetPort(), 8081);
+    EXPECT_EQ(FClient.GetPort(), 80);
+    Parse("https://secure.example:8443/rss");
+    Parse("other.example/rss");
+    EXPECT_EQ(FClient.GetPort(), 80);
+    EXPECT_FALSE(FClient.GetSecure());
     Parse("bare.example");
     EXPECT_EQ(FClient.GetHost(), "bare.example");
     EXPECT_EQ(FClient.GetPath(), "/");
@@ -105,15 +111,49 @@ TEST_F(HttpClientUrlTest, Errors)
 {
     FClient.SetURL("");
     EXPECT_THROW(FClient.ParseURL(), EURLError);
-    FClient.SetURL("https://secure.example/");
-    try {
-        FClient.ParseURL();
-        ADD_FAILURE() << "no error";
-    } catch (const EURLError &error) {
-        EXPECT_STREQ(error.what(), "HTTP Secure Socket is not supported");
-    }
     FClient.SetURL("http://feeds.example:http/");
     EXPECT_THROW(FClient.ParseURL(), EConvertError);
+}
+
+TEST_F(HttpClientUrlTest, HttpsTakesPort443AndAPathAloneKeepsTheScheme)
+{
+    Parse("https://feeds.example/rss");
+    EXPECT_TRUE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 443);
+    Parse("HTTPS://feeds.example:8443/rss");
+    EXPECT_TRUE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 8443);
+    Parse("/other");
+    EXPECT_TRUE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 8443);
+    EXPECT_EQ(FClient.GetHost(), "feeds.example");
+    Parse("http://feeds.example/rss");
+    EXPECT_FALSE(FClient.GetSecure());
+    EXPECT_EQ(FClient.GetPort(), 80);
+}
+
+TEST_F(HttpClientUrlTest, BlanksAndControlCharactersAreRefusedBeforeAnythingIsSent)
+{
+    for (const char *proxy : {"", "127.0.0.1"}) {
+        FClient.SetProxy(proxy);
+        FClient.SetProxyPort(3128);
+        for (const char *url : {"http://feeds.example/rss\r\nGET /second HTTP/1.0", "http://feeds.example/a b",
+                                "http://feeds.example/rss\n", "http://feeds\r.example/", "http://feeds example/",
+                                "http://feeds.example/\t", "http://feeds.example/\x7F", "http://feeds.example/\x01x",
+                                "https://feeds.example/?q=\x1F", " http://feeds.example/", "http://feeds.example/#a b"}) {
+            try {
+                FClient.Get(url);
+                ADD_FAILURE() << "no error for " << url;
+            } catch (const EURLError &error) {
+                EXPECT_STREQ(error.what(), "Invalid character in URL") << url;
+            }
+        }
+    }
+    EXPECT_TRUE(FSockets.Created.empty());
+    EXPECT_TRUE(FSockets.LookedUp.empty());
+    // Bytes above 0x7F are not controls: such an address is taken apart as usual.
+    Parse("http://feeds.example/caf\xC3\xA9");
+    EXPECT_EQ(FClient.GetPath(), "/caf\xC3\xA9");
 }
 
 TEST(ResolveLocation, TakesTheLocationAgainstTheAddressJustRequested)

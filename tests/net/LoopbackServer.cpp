@@ -44,6 +44,26 @@ bool Readable(TTestSocketHandle handle, int milliseconds)
 #endif
 }
 
+// Waits up to milliseconds for either socket to become readable: the one that is, or NoSocket.
+TTestSocketHandle ReadableOf(TTestSocketHandle first, TTestSocketHandle second, int milliseconds)
+{
+#ifdef _WIN32
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(first, &set);
+    FD_SET(second, &set);
+    timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    if (select(0, &set, nullptr, nullptr, &limit) <= 0)
+        return NoSocket;
+    return FD_ISSET(first, &set) ? first : second;
+#else
+    pollfd entries[2] = {{first, POLLIN, 0}, {second, POLLIN, 0}};
+    if (poll(entries, 2, milliseconds) <= 0)
+        return NoSocket;
+    return entries[0].revents != 0 ? first : second;
+#endif
+}
+
 void SetTimeouts(TTestSocketHandle handle)
 {
 #ifdef _WIN32
@@ -127,6 +147,37 @@ bool TLoopbackConnection::Pause(int milliseconds)
     return FServer.WaitStop(milliseconds);
 }
 
+bool TLoopbackConnection::Relay(std::uint16_t port)
+{
+    TTestSocketHandle target = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (target == NoSocket)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (connect(target, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        CloseHandle(target);
+        return false;
+    }
+    SetTimeouts(target);
+    char buffer[16384];
+    while (!FServer.Stopping()) {
+        const TTestSocketHandle from = ReadableOf(FHandle, target, 50);
+        if (from == NoSocket)
+            continue;
+        const TTestSocketHandle to = from == FHandle ? target : FHandle;
+        const int count = static_cast<int>(recv(from, buffer, sizeof buffer, 0));
+        if (count <= 0)
+            break;
+        if (!TLoopbackConnection(FServer, to).Send(std::string_view(buffer, static_cast<std::size_t>(count))))
+            break;
+    }
+    ShutdownSend(target);
+    CloseHandle(target);
+    return true;
+}
+
 void TLoopbackConnection::Reset()
 {
     linger option{1, 0};
@@ -166,6 +217,12 @@ std::vector<std::string> TLoopbackServer::GetRequests() const
 {
     std::lock_guard guard(FLock);
     return FRequests;
+}
+
+void TLoopbackServer::ClearRequests()
+{
+    std::lock_guard guard(FLock);
+    FRequests.clear();
 }
 
 std::uint16_t TLoopbackServer::UnusedPort()

@@ -1,6 +1,7 @@
 // A small TCP server on 127.0.0.1 for the HTTP client's tests: it records every request it receives
-// and answers each connection with what the test scripts (bytes, pauses, a close). It runs on its own
-// thread, on POSIX sockets or Windows Sockets, so the same tests run natively and under Wine.
+// and answers each connection with what the test scripts (bytes, pauses, a close, a tunnel to another
+// port). It runs on its own thread, on POSIX sockets or Windows Sockets, so the same tests run natively
+// and under Wine.
 #pragma once
 
 #include <atomic>
@@ -37,6 +38,9 @@ public:
     bool Pause(int milliseconds);
     // Ends the connection with a reset instead of a close.
     void Reset();
+    // Connects to port on 127.0.0.1 and passes bytes both ways until either side closes or the server
+    // stops, as a proxy's tunnel does; false when the connection could not be made.
+    bool Relay(std::uint16_t port);
     bool GetReset() const { return FReset; }
 
 private:
@@ -62,6 +66,8 @@ public:
     std::string GetAuthority() const;
     // Every request received so far, in order.
     std::vector<std::string> GetRequests() const;
+    // Forgets the requests received so far.
+    void ClearRequests();
 
     // A port on 127.0.0.1 where nothing listens: bound once, then released.
     static std::uint16_t UnusedPort();

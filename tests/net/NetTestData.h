@@ -1,5 +1,11 @@
-// The net tests' feed files in tests/data/net, read as bytes.
+// The net tests' feed files in tests/data/net, read as bytes, and the pieces of requests, answers and
+// errors the client's tests share.
 #pragma once
+
+#include "net/LoopbackServer.h"
+#include "net/SockErrors.h"
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
@@ -41,6 +47,25 @@ inline std::string ProxiedGet(const std::string &host, const std::string &path)
 {
     return "GET http://" + host + path + " HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\nHost: " + host + "\r\n" +
            AcceptLines + ContentTypeLine + "\r\n";
+}
+
+// A 200 answer with an XML content type.
+inline std::string Ok(const std::string &body)
+{
+    return TLoopbackServer::Response(200, "OK", "Content-Type: text/xml\r\n", body);
+}
+
+// Runs get and returns the text of the ESockError (or its subclass) it raises; fails when none.
+template <typename TError = Net::ESockError, typename TGet>
+std::string ErrorOf(TGet get)
+{
+    try {
+        get();
+    } catch (const TError &error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no error raised";
+    return {};
 }
 
 } // namespace Halcyra::Testing

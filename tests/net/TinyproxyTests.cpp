@@ -1,11 +1,13 @@
 // The HTTP client and the feed step through a real HTTP proxy: tinyproxy, started on 127.0.0.1 with a
-// configuration of the test's own and stopped by its process id.
+// configuration of the test's own and stopped by its process id; https through its CONNECT tunnels.
 #include "net/FeedThread.h"
 #include "net/HttpClient.h"
+#include "net/SockErrors.h"
 #include "platform/Socket.h"
 
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
+#include "net/TlsTestServer.h"
 #include "support/FakeApplication.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -29,10 +34,11 @@ using Testing::TLoopbackServer;
 
 constexpr const char *TinyproxyBinary = "/usr/bin/tinyproxy";
 
-// A tinyproxy process that listens on 127.0.0.1 only and allows only 127.0.0.1.
+// A tinyproxy process that listens on 127.0.0.1 only and allows only 127.0.0.1, with tunnels to the
+// given ports only (none given: to no port but the proxy's defaults).
 class TTinyproxy {
 public:
-    TTinyproxy()
+    explicit TTinyproxy(const std::vector<std::uint16_t> &connectPorts = {})
     {
         if (access(TinyproxyBinary, X_OK) != 0)
             return;
@@ -40,6 +46,10 @@ public:
         if (mkdtemp(folder) == nullptr)
             return;
         FFolder = folder;
+        // The proxy drops to nobody and still writes its log here.
+        chmod(folder, 0755);
+        std::ofstream(FFolder + "/tinyproxy.log").close();
+        chmod((FFolder + "/tinyproxy.log").c_str(), 0666);
         FPort = TLoopbackServer::UnusedPort();
         FConfig = FFolder + "/tinyproxy.conf";
         std::ofstream config(FConfig);
@@ -51,6 +61,8 @@ public:
                << "LogFile \"" << FFolder << "/tinyproxy.log\"\n"
                << "LogLevel Warning\n"
                << "PidFile \"" << FFolder << "/tinyproxy.pid\"\n";
+        for (std::uint16_t port : connectPorts)
+            config << "ConnectPort " << port << "\n";
         if (geteuid() == 0)
             config << "User nobody\nGroup nogroup\n";
         config.close();
@@ -131,6 +143,51 @@ protected:
     TTinyproxy FProxy;
     Testing::TFakeApplication FApplication;
 };
+
+// A TLS server behind tinyproxy, whose tunnels go to the TLS front's port only.
+class TinyproxyTunnelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FTls.Running()) << FTls.Error();
+        FProxy = std::make_unique<TTinyproxy>(std::vector<std::uint16_t>{FTls.Port("good")});
+        ASSERT_TRUE(FProxy->Running()) << "tinyproxy (Debian package tinyproxy-bin) did not start";
+        FTrust.emplace(FTls.CaPem());
+        FClient.SetTimeOut(5000);
+        FClient.SetProxy("127.0.0.1");
+        FClient.SetProxyPort(FProxy->GetPort());
+    }
+
+    TLoopbackServer FOrigin{[](TLoopbackConnection &connection, const std::string &) {
+        connection.Send(TLoopbackServer::Response(200, "OK", "", Testing::ReadNetTestFile("news-rss2-world.xml")));
+    }};
+    Testing::TTlsTestServer FTls{FOrigin.GetPort()};
+    std::unique_ptr<TTinyproxy> FProxy;
+    std::optional<Testing::TTrustedTestCa> FTrust;
+    Testing::TFakeApplication FApplication;
+    THttpClient FClient{Platform::Sockets(), FApplication};
+};
+
+TEST_F(TinyproxyTunnelTest, SecureFeedIsFetchedThroughTheTunnel)
+{
+    FClient.Get(FTls.Url("good", "/rss/world.xml"));
+    EXPECT_EQ(FClient.GetStatus(), 200) << FProxy->Log();
+    EXPECT_EQ(FClient.GetBody(), Testing::ReadNetTestFile("news-rss2-world.xml"));
+    ASSERT_EQ(FOrigin.GetRequests().size(), 1u);
+    EXPECT_EQ(FOrigin.GetRequests()[0].substr(0, 29), "GET /rss/world.xml HTTP/1.0\r\n");
+}
+
+TEST_F(TinyproxyTunnelTest, TunnelToAPortTheProxyDoesNotAllowIsRefused)
+{
+    std::string error = "no error";
+    try {
+        FClient.Get(FTls.Url("other-host", "/rss/world.xml"));
+    } catch (const ESockError &caught) {
+        error = caught.what();
+    }
+    EXPECT_EQ(error, "Proxy refused the tunnel: HTTP/1.0 403 Access violation") << FProxy->Log();
+    EXPECT_TRUE(FOrigin.GetRequests().empty());
+}
 
 TEST_F(TinyproxyTest, FeedIsFetchedThroughTheProxy)
 {

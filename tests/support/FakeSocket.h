@@ -3,10 +3,12 @@
 // connects that never finish, sends that never get through, answers that arrive in given pieces and
 // end with a given error.
 // Sockets left unscripted can be passed on to a real socket layer; lookups never are, so no test asks
-// a name service about a name: a name without a scripted answer is not found.
+// a name service about a name: a name without a scripted answer is not found. Secure sessions are the
+// real layer's, or without one the fake transport's.
 #pragma once
 
 #include "platform/Socket.h"
+#include "support/FakeSecureTransport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -178,6 +180,8 @@ public:
         return std::make_unique<TFakeHostLookup>(*this, host);
     }
 
+    Platform::ISecureTransport &Secure() override { return FReal != nullptr ? FReal->Secure() : FakeSecure; }
+
     // Adds a scripted socket for the next CreateStream; the test keeps the pointer to look at it later.
     std::shared_ptr<TFakeSocketScript> AddScript(TFakeSocketScript script = {})
     {
@@ -195,6 +199,7 @@ public:
     int LookupsHeld = 0;
     std::vector<std::shared_ptr<TFakeSocketScript>> Scripts;
     std::vector<std::shared_ptr<TFakeSocketScript>> Created;
+    TFakeSecureTransport FakeSecure;
 
 private:
     Platform::ISocketLayer *FReal;

@@ -1,13 +1,15 @@
 // The .scr in its full-screen mode on a real Windows API (Wine with an X server of its own in our
 // runs): the scene on the screen as the Linux program shows it, the input that ends the run and the
 // input that does not, the feeds fetched through a proxy on 127.0.0.1 and shown, the forecast page F3
-// hands to the shell, and the desktop's request to close.
+// hands to the shell, a news feed fetched over https with SChannel and shown, and the desktop's
+// request to close.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "imaging/Picture.h"
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
 #include "net/WeatherService.h"
+#include "net/TlsTestServer.h"
 #include "platform/Resources.h"
 #include "support/TestPictures.h"
 #include "win32/ModuleRuns.h"
@@ -171,6 +173,39 @@ TEST(WindowsSaver, F3HandsTheForecastPageOfThePlaceToTheShellAndEnds)
     PressKey(VK_F3);
     EXPECT_EQ(FinishModule(program), 0);
     EXPECT_EQ(browser.Page(), std::string(BuildHosts::ForecastPages) + "/31.5938,64.3716?m");
+}
+
+TEST(WindowsSaver, ShowsTheHeadlinesOfAnHttpsFeed)
+{
+    const std::string feed = ReadNetTestFile("news-rss2-plain.xml");
+    TLoopbackServer origin([&](TLoopbackConnection &connection, const std::string &) {
+        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: application/rss+xml\r\n", feed));
+    });
+    TTlsTestServer tls(origin.GetPort());
+    ASSERT_TRUE(tls.Running()) << tls.Error();
+    // The module runs in the same prefix, so it finds the test CA in the user's Root store.
+    TTrustedTestCa trust(tls.CaPem());
+    ASSERT_TRUE(trust.Trusted());
+    TSaverSettings settings({{"ShowNews", 1}}, {{"RSS_Url", tls.Url("good", "/news/feed.xml")}});
+    TStartedProgram program = StartModule("/s");
+    ASSERT_TRUE(program.Started);
+    for (int attempt = 0; attempt < 400 && origin.GetRequests().empty(); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(origin.GetRequests().size(), 1u);
+    EXPECT_EQ(origin.GetRequests()[0].substr(0, 45), "GET /news/feed.xml HTTP/1.0\r\nHost: localhost:");
+    // The news band alone stands at 453; the feed's name shows in grey once the feed has been read.
+    bool title = false;
+    for (int attempt = 0; attempt < 100 && !title; ++attempt) {
+        for (int x = 453 + 90; x < 453 + 200 && !title; ++x)
+            for (int y = 705; y < 721 && !title; ++y)
+                title = ScreenPixel(x, y) == RGB(0x99, 0x99, 0x99);
+        if (!title)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(title) << "the feed's name is not shown";
+    EXPECT_TRUE(Running(program));
+    AskToClose(program);
+    EXPECT_EQ(FinishModule(program), 0);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The socket layer on POSIX: non-blocking TCP sockets waited on with poll, host lookups with
 // getaddrinfo on a background thread, and errno translated to the Windows Sockets codes.
 #include "platform/HostLookupThread.h"
+#include "platform/SecureTransport.h"
 #include "platform/Socket.h"
 
 #include <arpa/inet.h>
@@ -217,6 +218,8 @@ public:
     {
         return BeginThreadedLookup(host, ResolveFirstIPv4);
     }
+
+    ISecureTransport &Secure() override { return SecureTransport(); }
 };
 
 } // namespace

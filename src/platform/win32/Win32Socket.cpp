@@ -1,6 +1,7 @@
 // The socket layer on Windows: Windows Sockets 1.1 started per user, non-blocking TCP sockets waited on
 // with select, and host lookups with getaddrinfo on a background thread.
 #include "platform/HostLookupThread.h"
+#include "platform/SecureTransport.h"
 #include "platform/Socket.h"
 
 #include <winsock2.h>
@@ -166,6 +167,8 @@ public:
     {
         return BeginThreadedLookup(host, ResolveFirstIPv4);
     }
+
+    ISecureTransport &Secure() override { return SecureTransport(); }
 };
 
 } // namespace
