@@ -79,7 +79,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # XScreenSaver runs it; the gadgets' text asks for Arial, whose metric twin is Liberation Sans; F2 and
 # F3 hand their pages to xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver, fonts-liberation2, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver, fonts-liberation2, xdg-utils, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The package's folders 0755 whatever the umask of the one who builds it.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/PackageFolderModes.cmake)
