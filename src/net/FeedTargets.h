@@ -5,6 +5,8 @@
 #pragma once
 
 #include "BuildHosts.h"
+#include "net/Windows1252.h"
+#include "platform/TextEncodings.h"
 
 #include <mutex>
 #include <string>
@@ -31,6 +33,8 @@ struct TFeedSettings {
     // Host (and optional ":port") of the weather RSS service; the build's host unless a test points
     // it at a server of its own.
     std::string WeatherHost = BuildHosts::WeatherHost;
+    // The code page the news texts are made for; the system's in the program.
+    const Platform::ITextEncodings *Encodings = &Windows1252Encodings();
 };
 
 // The values the feed step writes. Every call comes from the user-interface thread; an implementation

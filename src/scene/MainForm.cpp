@@ -130,6 +130,7 @@ Net::TFeedSettings TForm1::FeedSettings() const
     settings.WeatherCode = Qss1.GetWeatherCode();
     settings.RSS_Url = Qss1.GetRSS_Url();
     settings.WeatherHost = FServices.WeatherHost;
+    settings.Encodings = &FServices.TextEncodings;
     return settings;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/Application.h"
 #include "platform/Resources.h"
 #include "platform/Socket.h"
+#include "platform/TextEncodings.h"
 #include "platform/WebBrowser.h"
 #include "scene/BurstScheduler.h"
 #include "scene/FlightPath.h"
@@ -45,6 +46,8 @@ struct TSceneServices {
     // Where the feeds come from and the forecast pages are; the build's hosts.
     std::string WeatherHost = BuildHosts::WeatherHost;
     std::string ForecastHost = BuildHosts::ForecastHost;
+    // The code page of the gadgets' texts.
+    const Platform::ITextEncodings &TextEncodings = Platform::SystemTextEncodings();
 };
 
 class TForm1 {
