@@ -165,6 +165,7 @@ void TForm2::FormCreate()
         FStore.ReadAKey("WeatherCode", FWeatherCode);
         FStore.ReadAKey("TDegree", FTDegree);
         FStore.ReadAKey("RSS_Url", FRSS_Url);
+        FRSS_Url = CurrentNewsFeedUrl(FRSS_Url);
         FStore.ReadRKey("UseProxy", value);
         FView.SetChecked(TId::CheckBox1Proxy, value != 0);
         FStore.ReadAKey("Proxy", FStoredProxy);
