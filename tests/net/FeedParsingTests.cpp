@@ -246,40 +246,51 @@ namespace {
 
 using Testing::ReadNetTestFile;
 
-TEST(NewsFeedFormats, Atom10TextHtmlAndXhtmlTitlesAndTheAlternateLink)
+// Feeds shaped like the ones people subscribe to, each with the name, link and line it gives.
+TEST(NewsFeedFormats, EveryFormatGivesItsOwnNameLinkAndHeadlines)
 {
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-atom10-utf8.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "Entwickler-Ticker \x96 neueste Meldungen");
-    EXPECT_EQ(values.NewsLink.value_or("?"), "http://www.ticker.example/developer/?wt_mc=rss&from=atom");
-    EXPECT_EQ(values.RssLine, "  ***  Anwendungsserver: Version 10 f\xfcr Java EE 7 ist frei"
-                              "  ***  Cordova-Erweiterung \"Tools\" ver\xf6""ffentlicht"
-                              "  ***  \xc4nderungen bei der Authentifizierung & mehr"
-                              "  ***  Tales from the Web side: Typpr\xfc""fungen  ***  ");
-}
-
-TEST(NewsFeedFormats, Atom03EscapedHtmlTitles)
-{
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-atom03-escaped.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "Pine & Quill Weblog");
-    EXPECT_EQ(values.NewsLink.value_or("?"), "http://pinequill.example/");
-    // A title of text keeps what looks like markup.
-    EXPECT_EQ(values.RssLine, "  ***  Sharpening chisels \x97 a primer  ***  Glue <b> versus </b> screws  ***  ");
-}
-
-TEST(NewsFeedFormats, Rss10InLatin1WithDublinCoreTitlesAndNeitherImageNorTextInputTitle)
-{
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-rdf-latin1.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "Tech Talk");
-    EXPECT_EQ(values.NewsLink.value_or("?"), "http://tech.example.org/?from=rss&x=1");
-    // Byte 0x92 in a document named ISO-8859-1 is the quote Windows wrote.
-    EXPECT_EQ(values.RssLine, "  ***  Caf\xe9 owners\x92 compilers get faster  ***  Survey: C still leads \xab new \xbb projects  ***  ");
-}
-
-TEST(NewsFeedFormats, Rss092InWindows1252)
-{
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-rss092-windows1252.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "Caf\xe9 Courier \x96 Front page");
-    EXPECT_EQ(values.RssLine, "  ***  \x93Prices up\x94 as the \x80 slips \x97 again\x85  ***  Na\xefve \x91tests\x92 pass  ***  ");
+    struct TCase {
+        const char *File;
+        const char *Name;
+        const char *Link; // "" for none
+        const char *Line;
+    };
+    const TCase cases[] = {
+        // Atom 1.0: titles of text, HTML and XHTML; the alternate link, not the self link; an entry
+        // without a title left out; a module's title never taken.
+        {"news-atom10-utf8.xml", "Entwickler-Ticker \x96 neueste Meldungen",
+         "http://www.ticker.example/developer/?wt_mc=rss&from=atom",
+         "  ***  Anwendungsserver: Version 10 f\xfcr Java EE 7 ist frei  ***  Cordova-Erweiterung \"Tools\" ver\xf6" "ffentlicht"
+         "  ***  \xc4nderungen bei der Authentifizierung & mehr  ***  Tales from the Web side: Typpr\xfc" "fungen  ***  "},
+        // Atom 0.3: escaped HTML titles; a title of text keeps what looks like markup.
+        {"news-atom03-escaped.xml", "Pine & Quill Weblog", "http://pinequill.example/",
+         "  ***  Sharpening chisels \x97 a primer  ***  Glue <b> versus </b> screws  ***  "},
+        // RSS 1.0 named ISO-8859-1, whose byte 0x92 is the quote Windows wrote; Dublin Core's title; the
+        // channel's own title, neither the image's nor the text input's.
+        {"news-rdf-latin1.xml", "Tech Talk", "http://tech.example.org/?from=rss&x=1",
+         "  ***  Caf\xe9 owners\x92 compilers get faster  ***  Survey: C still leads \xab new \xbb projects  ***  "},
+        {"news-rss092-windows1252.xml", "Caf\xe9 Courier \x96 Front page", "http://courier.example/",
+         "  ***  \x93Prices up\x94 as the \x80 slips \x97 again\x85  ***  Na\xefve \x91tests\x92 pass  ***  "},
+        // CDATA holding HTML shows its text: no tags, no comment, a line break a blank; a "<" that starts
+        // no HTML tag stays.
+        {"news-cdata-html.xml", "Mint Markets - News", "https://www.mint-markets.example/rss/News",
+         "  ***  Shares rise to Rs1,200 after results  ***  Investors\x92 mood turns cautious"
+         "  ***  Is 2 < 3? Vectors <vector> and & more  ***  "},
+        // Not well-formed: an HTML name XML lacks, a bare "&", an unclosed line break, a bare "<".
+        {"news-ill-formed.xml", "Tom & Jerry's Corner Shop", "http://corner.example/?a=1&b=2",
+         "  ***  Rock & Roll Night \x85 tonight  ***  Caf\xe9 opens downtown  ***  Price: 5 < 7 \xa9 &unknown;  ***  "},
+        // A channel without a title keeps its headlines and gets an empty name.
+        {"news-no-channel-title.xml", "", "", "  ***  First without a link  ***  Second  ***  "},
+    };
+    for (const TCase &test : cases) {
+        SCOPED_TRACE(test.File);
+        const TNewsValues values = ParseNewsFeed(ReadNetTestFile(test.File));
+        EXPECT_EQ(values.NameNews.value_or("(not set)"), test.Name);
+        EXPECT_EQ(values.NewsLink.value_or(""), test.Link);
+        EXPECT_EQ(values.RssLine, test.Line);
+    }
+    // A root without a channel is read as one.
+    EXPECT_EQ(ParseNewsFeed("<rss><title>T</title><item><title>I</title></item></rss>").NameNews.value_or("?"), "T");
 }
 
 TEST(NewsFeedFormats, Rss20WithNamespacesInUtf8)
@@ -294,32 +305,6 @@ TEST(NewsFeedFormats, Rss20WithNamespacesInUtf8)
                               "  ***  Rupee falls to Rs83 against the dollar\x85"
                               "  ***  F\xfcr G\xe4ste: Z\xfcrich\x92s \x91new\x92 caf\xe9  ***  ");
     EXPECT_FALSE(ParseNewsFeed(ReadNetTestFile("news-rss2-namespaces.xml")).NewsLink) << "no address to take it against";
-}
-
-TEST(NewsFeedFormats, CDataHoldingHtmlShowsItsText)
-{
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-cdata-html.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "Mint Markets - News");
-    EXPECT_EQ(values.RssLine, "  ***  Shares rise to Rs1,200 after results  ***  Investors\x92 mood turns cautious"
-                              "  ***  Is 2 < 3? Vectors <vector> and & more  ***  ");
-}
-
-TEST(NewsFeedFormats, IllFormedFeedIsReadForgivingly)
-{
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-ill-formed.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "Tom & Jerry's Corner Shop");
-    EXPECT_EQ(values.NewsLink.value_or("?"), "http://corner.example/?a=1&b=2");
-    EXPECT_EQ(values.RssLine, "  ***  Rock & Roll Night \x85 tonight  ***  Caf\xe9 opens downtown  ***  Price: 5 < 7 \xa9 &unknown;  ***  ");
-}
-
-TEST(NewsFeedFormats, ChannelWithoutTitleKeepsItsHeadlines)
-{
-    TNewsValues values = ParseNewsFeed(ReadNetTestFile("news-no-channel-title.xml"));
-    EXPECT_EQ(values.NameNews.value_or("?"), "");
-    EXPECT_FALSE(values.NewsLink);
-    EXPECT_EQ(values.RssLine, "  ***  First without a link  ***  Second  ***  ");
-    // A root without a channel is read as one.
-    EXPECT_EQ(ParseNewsFeed("<rss><title>T</title><item><title>I</title></item></rss>").NameNews.value_or("?"), "T");
 }
 
 TEST(NewsFeedFormats, ByteOrderMarksUtf16AndTheAnswersCharset)
