@@ -4,6 +4,7 @@
 
 #include "net/AnsiText.h"
 #include "net/ReadableText.h"
+#include "net/TextRoutines.h"
 #include "net/XmlDocument.h"
 
 namespace Halcyra {
@@ -30,9 +31,7 @@ std::string ChildName(const Net::TXmlElement &item, std::string_view tag)
 // An id or an address: its text with the blanks at its ends dropped, nothing decoded again.
 std::string ChildValue(const Net::TXmlElement &item, std::string_view tag)
 {
-    const std::string text = ChildNamed(item, tag).Text(MaxEntryBytes + 1);
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+    return std::string(Net::TrimmedBlanks(ChildNamed(item, tag).Text(MaxEntryBytes + 1)));
 }
 
 std::vector<TDirectoryEntry> EntriesOf(const Net::TXmlElement &list, std::string_view nameTag, std::string_view valueTag,

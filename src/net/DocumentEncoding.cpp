@@ -1,6 +1,7 @@
 // Character set detection and conversion of downloaded documents.
 #include "net/DocumentEncoding.h"
 
+#include "net/TextRoutines.h"
 #include "net/Utf8.h"
 #include "net/Windows1252.h"
 
@@ -26,25 +27,11 @@ std::string Lowered(std::string_view text)
     return lowered;
 }
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // A name made of the characters names are made of, lowered; empty for anything else, so that no
 // document can hand the system's converters an option ("//TRANSLIT") or a path.
 std::string CharsetName(std::string_view text)
 {
-    text = Trimmed(text);
+    text = TrimmedBlanks(text);
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
         text = text.substr(1, text.size() - 2);
     if (text.empty() || text.size() > MaxCharsetName)

@@ -95,12 +95,8 @@ TNewsValues ParseNewsFeed(std::string_view body, const TAnswerReading &reading)
 
 std::string FeedLinkAddress(std::string_view link, std::string_view base)
 {
-    while (!link.empty() && (link.front() == ' ' || link.front() == '\t' || link.front() == '\r' || link.front() == '\n'))
-        link.remove_prefix(1);
-    while (!link.empty() && (link.back() == ' ' || link.back() == '\t' || link.back() == '\r' || link.back() == '\n'))
-        link.remove_suffix(1);
     std::string encoded;
-    for (char c : link) {
+    for (char c : TrimmedBlanks(link)) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte <= 0x20 || byte >= 0x7F) {
             encoded.push_back('%');

@@ -4,6 +4,7 @@
 #include "net/FeedReader.h"
 
 #include "net/ReadableText.h"
+#include "net/TextRoutines.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -65,12 +66,13 @@ std::string RssTitle(const TXmlElement &parent, TNamespaces namespaces)
     return title ? Readable(title, TTextKind::Html) : std::string();
 }
 
+// The first link with an address; an address is decoded once, as XML decodes it.
 std::string RssLink(const TXmlElement &channel, TNamespaces namespaces)
 {
     for (const TXmlElement &link : ChildrenNamed(channel, "link", namespaces)) {
-        std::string text = ReadableText(link.Text(RawTextLimit), TTextKind::Text);
-        if (!text.empty())
-            return text;
+        const std::string text = link.Text(RawTextLimit);
+        if (!TrimmedBlanks(text).empty())
+            return std::string(TrimmedBlanks(text));
     }
     return {};
 }

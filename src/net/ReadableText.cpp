@@ -28,47 +28,24 @@ bool IsHexDigit(char c)
     return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// The character of a decimal or hexadecimal reference's number.
-char32_t NumberedCharacter(std::string_view digits, int base)
+bool IsNameCharacter(char c)
 {
-    char32_t value = 0;
-    for (char c : digits) {
-        const int digit = IsAsciiDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
-        value = value * base + digit;
-        if (value > 0x10FFFF)
-            return ReplacementCharacter;
-    }
-    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF))
-        return ReplacementCharacter;
-    if (value >= 0x80 && value < 0xA0)
-        return Windows1252ToUnicode(static_cast<unsigned char>(value));
-    return value;
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == ':';
 }
 
-// Decodes the reference at text[at] ("&...;"), appending its character and moving at past it; false
-// when there is no reference there that can be decoded.
+// Decodes the reference at text[at], appending its character and moving at past it; false when
+// there is no reference there that names a character.
 bool DecodeReference(std::string_view text, std::size_t &at, std::string &out)
 {
-    const std::size_t semicolon = text.find(';', at + 1);
-    if (semicolon == std::string_view::npos || semicolon - at - 1 > MaxReferenceLength || semicolon == at + 1)
+    const std::optional<TReference> reference = ReferenceAt(text, at);
+    if (!reference)
         return false;
-    const std::string_view body = text.substr(at + 1, semicolon - at - 1);
-    std::optional<char32_t> character;
-    if (body.front() == '#') {
-        const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
-        const std::string_view digits = body.substr(hex ? 2 : 1);
-        bool valid = !digits.empty();
-        for (char c : digits)
-            valid = valid && (hex ? IsHexDigit(c) : IsAsciiDigit(c));
-        if (valid)
-            character = NumberedCharacter(digits, hex ? 16 : 10);
-    } else {
-        character = NamedReference(body);
-    }
+    const std::optional<char32_t> character =
+        reference->Name.empty() ? std::optional<char32_t>(reference->Character) : NamedReference(reference->Name);
     if (!character)
         return false;
     AppendUtf8(out, *character);
-    at = semicolon + 1;
+    at += reference->Length;
     return true;
 }
 
@@ -158,6 +135,42 @@ std::string PlainSpaces(std::string_view text)
 }
 
 } // namespace
+
+std::optional<TReference> ReferenceAt(std::string_view text, std::size_t at)
+{
+    if (at >= text.size() || text[at] != '&')
+        return std::nullopt;
+    std::size_t end = at + 1;
+    const bool numbered = end < text.size() && text[end] == '#';
+    const bool hex = numbered && end + 1 < text.size() && (text[end + 1] == 'x' || text[end + 1] == 'X');
+    const std::size_t first = end + (numbered ? 1 : 0) + (hex ? 1 : 0);
+    for (end = first; end < text.size() && end - first < MaxReferenceLength; ++end) {
+        const char c = text[end];
+        if (numbered ? !(hex ? IsHexDigit(c) : IsAsciiDigit(c)) : !IsNameCharacter(c))
+            break;
+    }
+    if (end == first || end >= text.size() || text[end] != ';')
+        return std::nullopt;
+    TReference reference;
+    reference.Length = end + 1 - at;
+    if (!numbered) {
+        reference.Name = text.substr(first, end - first);
+        return reference;
+    }
+    char32_t value = 0;
+    for (char c : text.substr(first, end - first)) {
+        value = value * (hex ? 16 : 10) + static_cast<char32_t>(IsAsciiDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
+        if (value > 0x10FFFF)
+            break;
+    }
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        reference.Character = ReplacementCharacter;
+    else if (value >= 0x80 && value < 0xA0)
+        reference.Character = Windows1252ToUnicode(static_cast<unsigned char>(value));
+    else
+        reference.Character = value;
+    return reference;
+}
 
 bool PartsWords(std::string_view elementName)
 {

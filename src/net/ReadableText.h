@@ -29,6 +29,21 @@ std::string ReadableText(std::string_view utf8, TTextKind kind);
 // false for inline elements and for names HTML does not know.
 bool PartsWords(std::string_view elementName);
 
+// A character reference as a text writes it: "&" name ";" or "&#" decimal ";" or "&#x" hex ";".
+struct TReference {
+    // The bytes from "&" through ";".
+    std::size_t Length = 0;
+    // The name of a named reference; empty for a numbered one.
+    std::string_view Name;
+    // The character of a numbered reference: the numbers 128 to 159 mean the Windows-1252
+    // characters, as browsers read them; 0, a surrogate or a number past U+10FFFF give U+FFFD.
+    char32_t Character = 0;
+};
+
+// The reference that starts at text[at]; nullopt when there is none there (no "&", no ";", a name
+// or number of more than 32 characters, characters no name or number has).
+std::optional<TReference> ReferenceAt(std::string_view text, std::size_t at);
+
 // The character an HTML or XML named reference stands for ("mdash" gives U+2014); nullopt for a
 // name neither knows. Names are case-sensitive.
 std::optional<char32_t> NamedReference(std::string_view name);

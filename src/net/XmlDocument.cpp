@@ -17,7 +17,6 @@ namespace {
 constexpr int ParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
 // How far into a document junk before its XML declaration is looked past.
 constexpr std::size_t DeclarationSearch = 4096;
-constexpr std::size_t MaxNameLength = 32;
 
 // The empty elements of HTML; an RSS element of the same name (link, source) has content, so those
 // are not among them.
@@ -54,50 +53,25 @@ std::string NumericReference(char32_t c)
 // The reference at text[at] ("&"), mended, appended; at moves past what was read.
 void MendReference(std::string_view text, std::size_t &at, std::string &out)
 {
-    std::size_t end = at + 1;
-    if (end < text.size() && text[end] == '#') {
-        const bool hex = end + 1 < text.size() && (text[end + 1] == 'x' || text[end + 1] == 'X');
-        std::size_t digit = end + (hex ? 2 : 1);
-        char32_t value = 0;
-        const std::size_t first = digit;
-        for (; digit < text.size() && digit - first < 8; ++digit) {
-            const char c = text[digit];
-            const bool isDigit = c >= '0' && c <= '9';
-            const bool isHex = hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'));
-            if (!isDigit && !isHex)
-                break;
-            value = value * (hex ? 16 : 10) + (isDigit ? c - '0' : (c | 0x20) - 'a' + 10);
-        }
-        if (digit > first && digit < text.size() && text[digit] == ';') {
-            at = digit + 1;
-            if (value >= 0x80 && value < 0xA0)
-                out += NumericReference(Windows1252ToUnicode(static_cast<unsigned char>(value)));
-            else if (IsXmlCharacter(value))
-                out.append(text.substr(end - 1, at - end + 1));
-            else
-                out.push_back(' ');
-            return;
-        }
-    } else {
-        while (end < text.size() && end - at <= MaxNameLength && IsNameCharacter(text[end]))
-            ++end;
-        if (end > at + 1 && end < text.size() && text[end] == ';') {
-            const std::string_view name = text.substr(at + 1, end - at - 1);
-            at = end + 1;
-            if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") {
-                out.append(text.substr(at - name.size() - 2, name.size() + 2));
-            } else if (const std::optional<char32_t> character = NamedReference(name)) {
-                out += NumericReference(*character);
-            } else {
-                out += "&amp;";
-                out.append(name);
-                out.push_back(';');
-            }
-            return;
-        }
+    const std::optional<TReference> reference = ReferenceAt(text, at);
+    if (!reference) {
+        out += "&amp;";
+        ++at;
+        return;
     }
-    out += "&amp;";
-    ++at;
+    const std::string_view name = reference->Name;
+    if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") {
+        out.append(text.substr(at, reference->Length));
+    } else if (name.empty()) {
+        out += IsXmlCharacter(reference->Character) ? NumericReference(reference->Character) : " ";
+    } else if (const std::optional<char32_t> character = NamedReference(name)) {
+        out += NumericReference(*character);
+    } else {
+        out += "&amp;";
+        out.append(name);
+        out.push_back(';');
+    }
+    at += reference->Length;
 }
 
 // Copies text from at through the end marker (or to the end), moving at past it.
