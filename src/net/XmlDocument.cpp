@@ -9,6 +9,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <limits>
+
 namespace Halcyra::Net {
 namespace {
 
@@ -147,6 +149,8 @@ void MendTag(std::string_view text, std::size_t &at, std::string &out)
 xmlDocPtr Parse(const std::string &text, int options)
 {
     xmlInitParser();
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return nullptr;
     xmlParserCtxtPtr context = xmlNewParserCtxt();
     if (context == nullptr)
         return nullptr;
