@@ -2,7 +2,7 @@
 // Weather tab, the RSS News tab; then the two ways the form is created.
 #include "config/SettingsDialog.h"
 
-#include "config/NewsDirectory.h"
+#include "net/DocumentEncoding.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
 
@@ -165,6 +165,7 @@ void TForm2::FormCreate()
         FStore.ReadAKey("WeatherCode", FWeatherCode);
         FStore.ReadAKey("TDegree", FTDegree);
         FStore.ReadAKey("RSS_Url", FRSS_Url);
+        FRSS_Url = CurrentNewsFeedUrl(FRSS_Url);
         FStore.ReadRKey("UseProxy", value);
         FView.SetChecked(TId::CheckBox1Proxy, value != 0);
         FStore.ReadAKey("Proxy", FStoredProxy);
@@ -334,24 +335,51 @@ void TForm2::LoadDirectory()
         HttpClient1.SetProxy(FStoredProxy);
     }
 
-    const std::string title = Fetch(FRSS_Url) ? FeedTitle(HttpClient1.GetBody()) : std::string(NotAvailable);
+    const std::string title = Fetch(FRSS_Url) ? FeedTitle(HttpClient1.GetBody(), LastAnswer()) : std::string(NotAvailable);
     FView.SetText(TId::StaticText3, title);
     ListBox1IdCategory.assign(1, "0");
     // The texts set so far are painted before the next request waits.
     FServices.Application.ProcessMessages();
 
-    if (!Fetch(DirectoryCategoriesURL(FServices.WebHost)))
+    std::vector<TDirectoryEntry> categories;
+    if (Fetch(DirectoryCategoriesURL(FServices.WebHost)))
+        categories = DirectoryEntries(HttpClient1.GetBody(), DirectoryCategoriesRoot, "category", "id", LastAnswer());
+    if (FClosing)
         return;
+    // The online directory cannot serve: the built-in one does, through the same lists.
+    FBuiltInDirectory.clear();
+    if (categories.empty()) {
+        FBuiltInDirectory = EmbeddedNewsDirectory(FServices.Resources, FServices.TextEncodings);
+        for (const TBuiltInCategory &category : FBuiltInDirectory)
+            categories.push_back(category.Category);
+    }
     FView.ClearItems(TId::ComboBox1Category);
     std::vector<std::string> names{UserDefinedCategory};
-    if (HasDirectoryRoot(HttpClient1.GetBody(), DirectoryCategoriesRoot)) {
-        for (TDirectoryEntry &entry : DirectoryEntries(HttpClient1.GetBody(), "category", "id")) {
-            names.push_back(std::move(entry.Name));
-            ListBox1IdCategory.push_back(std::move(entry.Value));
-        }
+    for (TDirectoryEntry &entry : categories) {
+        names.push_back(std::move(entry.Name));
+        ListBox1IdCategory.push_back(std::move(entry.Value));
     }
     FView.AddItems(TId::ComboBox1Category, names);
     FView.SetItemIndex(TId::ComboBox1Category, 0);
+}
+
+Net::TAnswerReading TForm2::LastAnswer() const
+{
+    Net::TAnswerReading reading;
+    reading.Encodings = &FServices.TextEncodings;
+    reading.Charset = Net::ContentTypeCharset(HttpClient1.GetHeader());
+    reading.Address = HttpClient1.GetURL();
+    return reading;
+}
+
+void TForm2::ShowFeeds(const std::vector<TDirectoryEntry> &feeds)
+{
+    std::vector<std::string> titles;
+    for (const TDirectoryEntry &feed : feeds) {
+        titles.push_back(feed.Name);
+        ListBox1NewsUrl.push_back(feed.Value);
+    }
+    FView.AddItems(TId::ComboBox2TitleNews, titles);
 }
 
 void TForm2::ComboBox1CategoryChange()
@@ -365,19 +393,16 @@ void TForm2::ComboBox1CategoryChange()
     // "User Defined", and "Please wait..." after a failed load, have the id "0": nothing to fetch.
     const std::string id = known ? ListBox1IdCategory[static_cast<std::size_t>(index)] : std::string("0");
     if (id != "0") {
-        TRequestScope request(*this);
-        FView.AddItems(TId::ComboBox2TitleNews, {PleaseWait});
-        FView.SetItemIndex(TId::ComboBox2TitleNews, 0);
-        if (Fetch(DirectoryFeedListURL(FServices.WebHost, id))) {
-            FView.ClearItems(TId::ComboBox2TitleNews);
-            std::vector<std::string> titles;
-            if (HasDirectoryRoot(HttpClient1.GetBody(), DirectoryFeedListRoot)) {
-                for (TDirectoryEntry &entry : DirectoryEntries(HttpClient1.GetBody(), "title", "url")) {
-                    titles.push_back(std::move(entry.Name));
-                    ListBox1NewsUrl.push_back(std::move(entry.Value));
-                }
+        if (!FBuiltInDirectory.empty()) {
+            ShowFeeds(FBuiltInDirectory[static_cast<std::size_t>(index) - 1].Feeds);
+        } else {
+            TRequestScope request(*this);
+            FView.AddItems(TId::ComboBox2TitleNews, {PleaseWait});
+            FView.SetItemIndex(TId::ComboBox2TitleNews, 0);
+            if (Fetch(DirectoryFeedListURL(FServices.WebHost, id))) {
+                FView.ClearItems(TId::ComboBox2TitleNews);
+                ShowFeeds(DirectoryEntries(HttpClient1.GetBody(), DirectoryFeedListRoot, "title", "url", LastAnswer()));
             }
-            FView.AddItems(TId::ComboBox2TitleNews, titles);
         }
         // The first title is shown; its address replaces the feed's only when the list has one, so
         // a failed or empty list keeps the address the user had.

@@ -7,6 +7,7 @@
 
 #include "config/HorizontalFader.h"
 #include "config/LocationTable.h"
+#include "config/NewsDirectory.h"
 #include "config/SettingsDialogLayout.h"
 #include "config/TwoStateButton.h"
 #include "config/WindowlessDialogView.h"
@@ -17,6 +18,7 @@
 #include "platform/Resources.h"
 #include "platform/SettingsDialogView.h"
 #include "platform/Socket.h"
+#include "platform/TextEncodings.h"
 #include "platform/WebBrowser.h"
 
 #include <exception>
@@ -51,6 +53,8 @@ struct TForm2Services {
     std::function<std::unique_ptr<Platform::ISettingsDialogView>(const Platform::TDialogDescription &)> CreateWindow;
     // The maker's part of the settings key; tests use names of their own.
     std::string BrandName = MakerName;
+    // The code page of the dialog's texts.
+    const Platform::ITextEncodings &TextEncodings = Platform::SystemTextEncodings();
 };
 
 class TForm2 {
@@ -82,7 +86,8 @@ public:
     void ComboBox1CountryChange();
     void ComboBox1CityChange();
 
-    // RSS News tab: the feed address, its title, and the directory's categories and feeds.
+    // RSS News tab: the feed address, its title, and the directory's categories and feeds; the
+    // built-in directory when the online one cannot be reached or lists no category.
     void TabSheet3Show();
     void ComboBox1CategoryChange();
     void ComboBox2TitleNewsChange();
@@ -93,6 +98,8 @@ public:
     const std::string &GetPendingTDegree() const { return FTDegree; }
     const std::string &GetPendingRSS_Url() const { return FRSS_Url; }
     bool GetDirectoryLoaded() const { return FDirectoryLoaded; }
+    // True when the categories shown are the built-in directory's.
+    bool GetBuiltInDirectoryShown() const { return !FBuiltInDirectory.empty(); }
     // True while a request of the RSS News tab waits for its answer.
     bool GetRequestRunning() const { return FRequestRunning; }
 
@@ -121,6 +128,9 @@ private:
     // One request on HttpClient1; false after a socket error (the client is then reset for the next
     // request) or once the form is closing. Other errors propagate.
     bool Fetch(const std::string &url);
+    // How the feed reader takes the answer HttpClient1 holds.
+    Net::TAnswerReading LastAnswer() const;
+    void ShowFeeds(const std::vector<TDirectoryEntry> &feeds);
     int Flag(TId box) const { return FView.GetChecked(box) ? 1 : 0; }
 
     TForm2Services FServices;
@@ -133,6 +143,8 @@ private:
     std::string FStoredProxy;
     std::string FStoredPort;
     bool FDirectoryLoaded = false;
+    // The built-in directory while its categories are shown, entry for entry after "User Defined".
+    std::vector<TBuiltInCategory> FBuiltInDirectory;
     bool FRequestRunning = false;
     bool FClosing = false;
 };

@@ -61,7 +61,13 @@ std::string TextOf(const std::string &name, const std::optional<TRegistryValue> 
 
 std::string DefaultNewsFeedUrl()
 {
-    return std::string("http://") + BuildHosts::NewsHost + "/news?ned=us&topic=w&output=rss";
+    return std::string("https://") + BuildHosts::NewsHost + "/rss/headlines/section/topic/WORLD?hl=en-US&gl=US&ceid=US:en";
+}
+
+std::string CurrentNewsFeedUrl(const std::string &stored)
+{
+    const std::string retired = std::string("http://") + BuildHosts::NewsHost + "/news?ned=us&topic=w&output=rss";
+    return stored == retired ? DefaultNewsFeedUrl() : stored;
 }
 
 TSettings TSettings::Defaults()
@@ -168,6 +174,7 @@ void TSettingsStore::SetRegistry()
     ReadAKey("TDegree", FLoaded.TDegree);
     ReadAKey("WeatherCode", FLoaded.WeatherCode);
     ReadAKey("RSS_Url", FLoaded.RSS_Url);
+    FLoaded.RSS_Url = CurrentNewsFeedUrl(FLoaded.RSS_Url);
     ReadRKey("ShowTime", FLoaded.ShowTime);
     ReadRKey("ShowWeather", FLoaded.ShowWeather);
     ReadRKey("ShowNews", FLoaded.ShowNews);

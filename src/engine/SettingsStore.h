@@ -43,6 +43,9 @@ struct TSettings {
 
 // The default news feed: world news of the news host.
 std::string DefaultNewsFeedUrl();
+// A stored feed address as the program uses it. The first-run default of earlier versions, a form
+// of the news host's that was shut years ago, was never the user's choice: it is read as today's.
+std::string CurrentNewsFeedUrl(const std::string &stored);
 
 class TSettingsStore {
 public:

@@ -11,6 +11,9 @@ TFontHandle MyCreateFont(std::string_view face, int height, int weight, IDeviceC
     request.Face = face;
     request.Height = height;
     request.Weight = weight;
+    // The font's character set decides the code page its text is drawn in: the system's, which the
+    // feed texts are converted to (ANSI_CHARSET would draw Windows-1252 on every system).
+    request.CharSet = DefaultCharSet;
     const TFontHandle font = dc.CreateFontA(request);
     if (font != 0)
         dc.SelectFont(font);

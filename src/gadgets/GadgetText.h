@@ -13,9 +13,9 @@ inline constexpr Platform::TColorRef GadgetWhite = 0xFFFFFF;
 inline constexpr Platform::TColorRef GadgetGrey = 0x808080;
 inline constexpr Platform::TColorRef GadgetTitleGrey = 0x999999;
 
-// Creates a font of the given face, cell height and weight (ANSI, proof quality, variable pitch) and
-// selects it into the device context. The caller deletes it; the font selected before is neither
-// kept nor restored.
+// Creates a font of the given face, cell height and weight (in the character set of the system's
+// ANSI code page, proof quality, variable pitch) and selects it into the device context. The caller
+// deletes it; the font selected before is neither kept nor restored.
 Platform::TFontHandle MyCreateFont(std::string_view face, int height, int weight, Platform::IDeviceContext &dc);
 
 // Splits text at markers. The token starts after the first startMarker ("BEGIN": at the text's

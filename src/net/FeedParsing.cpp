@@ -1,11 +1,17 @@
-// Weather and news feed parsing with the text routines.
+// Weather feed parsing with the text routines; news feeds through the feed reader.
 #include "net/FeedParsing.h"
 
+#include "net/AnsiText.h"
+#include "net/FeedReader.h"
 #include "net/FeedTargets.h"
+#include "net/HttpClient.h"
 #include "net/TextRoutines.h"
+#include "platform/WebBrowser.h"
 
 namespace Halcyra::Net {
 namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // The value of an attribute written name="value" inside an element's text; empty when missing.
 std::string AttributeValue(std::string_view element, std::string_view name)
@@ -59,45 +65,54 @@ TWeatherValues ParseWeatherFeed(std::string_view body)
     return values;
 }
 
-TNewsValues ParseNewsFeed(std::string_view body)
+TNewsValues ParseNewsFeed(std::string_view body, const TAnswerReading &reading)
 {
     TNewsValues values;
-    std::string_view rest;
-    std::string_view declaration;
-    std::string_view firstElement;
-    ExtractBetween(body, "<?", rest, declaration, " ");
-    ExtractBetween(body, "<", rest, firstElement, " ");
-    if (declaration != "xml" && firstElement != "rss") {
+    const TXmlDocument document = TXmlDocument::Read(body, reading.Charset, *reading.Encodings);
+    const std::optional<TFeedSummary> feed = ReadFeed(document, MaxNewsHeadlines);
+    if (!feed) {
         values.RssLine = NewsNotAvailable;
         return values;
     }
-
-    std::string_view title;
-    ExtractBetween(body, "<title>", rest, title, "</title>");
-    body = rest;
-    std::string_view link;
-    if (ExtractBetween(body, "<link>", rest, link, "</link>"))
-        values.NewsLink = StripCData(link);
-    body = rest;
-    values.NameNews = DecodeEntities(StripCData(title));
+    values.NameNews = Utf8ToAnsi(feed->Title, *reading.Encodings, MaxNewsNameBytes);
+    if (std::string link = FeedLinkAddress(feed->Link, reading.Address); !link.empty())
+        values.NewsLink = std::move(link);
 
     std::string line(NewsSeparator);
-    for (;;) {
-        std::string_view item;
-        bool found = ExtractBetween(body, "<item>", rest, item, "</item>");
-        body = rest;
-        if (!found)
+    for (const std::string &headline : feed->Headlines) {
+        std::string title = Utf8ToAnsi(headline, *reading.Encodings, MaxNewsTitleBytes);
+        // A title cut at its bound may end in the blank before the cut.
+        while (!title.empty() && title.back() == ' ')
+            title.pop_back();
+        if (line.size() + title.size() + NewsSeparator.size() > MaxNewsLineBytes)
             break;
-        std::string_view itemRest;
-        std::string_view itemTitle;
-        if (!ExtractBetween(item, "<title>", itemRest, itemTitle, "</title>"))
-            continue;
-        line += itemTitle;
+        line += title;
         line += NewsSeparator;
     }
-    // Decoded twice, so that references written doubly escaped come out plain.
-    values.RssLine = DecodeEntities(DecodeEntities(StripCData(line)));
+    values.RssLine = std::move(line);
     return values;
+}
+
+std::string FeedLinkAddress(std::string_view link, std::string_view base)
+{
+    std::string encoded;
+    for (char c : TrimmedBlanks(link)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            encoded.push_back('%');
+            encoded.push_back(HexDigits[byte >> 4]);
+            encoded.push_back(HexDigits[byte & 0x0F]);
+        } else {
+            encoded.push_back(c);
+        }
+    }
+    if (encoded.empty())
+        return {};
+    if (!Platform::IsWebPageAddress(encoded) && !base.empty())
+        encoded = ResolveLocation(base, encoded);
+    if (!Platform::IsWebPageAddress(encoded) || encoded.size() > MaxNewsLinkBytes)
+        return {};
+    return encoded;
 }
 
 } // namespace Halcyra::Net

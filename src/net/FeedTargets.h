@@ -6,6 +6,8 @@
 
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
+#include "net/Windows1252.h"
+#include "platform/TextEncodings.h"
 
 #include <mutex>
 #include <optional>
@@ -43,6 +45,8 @@ struct TFeedSettings {
     // the location table does not know).
     std::string WeatherService = BuildHosts::WeatherService;
     std::optional<TPlaceCoordinates> WeatherPlace;
+    // The code page the news texts are made for; the system's in the program.
+    const Platform::ITextEncodings *Encodings = &Windows1252Encodings();
 };
 
 // The values the feed step writes. Every call comes from the user-interface thread; an implementation

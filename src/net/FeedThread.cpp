@@ -1,6 +1,7 @@
 // The feed thread's pacing loop and the feed step it hands to the user-interface thread.
 #include "net/FeedThread.h"
 
+#include "net/DocumentEncoding.h"
 #include "net/FeedParsing.h"
 #include "net/SockErrors.h"
 #include "net/TextRoutines.h"
@@ -160,7 +161,11 @@ void WeatherHTTP::RefreshNewsFeed()
     try {
         PrepareClient();
         FClient.Get(FSettings.RSS_Url, FEnd.get_token());
-        TNewsValues values = ParseNewsFeed(FClient.GetBody());
+        TAnswerReading reading;
+        reading.Encodings = FSettings.Encodings;
+        reading.Charset = ContentTypeCharset(FClient.GetHeader());
+        reading.Address = FClient.GetURL();
+        TNewsValues values = ParseNewsFeed(FClient.GetBody(), reading);
         if (values.NameNews)
             FTargets.SetNameNews(*values.NameNews);
         if (values.NewsLink)

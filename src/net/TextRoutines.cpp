@@ -171,6 +171,14 @@ std::string StripCData(std::string_view text)
     return out;
 }
 
+std::string_view TrimmedBlanks(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+}
+
 int StrToInt(std::string_view text)
 {
     // Leading blanks and a sign are allowed, as the framework's conversion allows them.

@@ -37,6 +37,9 @@ std::string DecodeEntities(std::string_view text);
 // "&amp;#39;" into an apostrophe.
 std::string StripCData(std::string_view text);
 
+// The text without the blanks (spaces, tabs, line ends) at its ends.
+std::string_view TrimmedBlanks(std::string_view text);
+
 // The number-conversion error: a text that is not a whole decimal number where one is needed.
 class EConvertError : public std::runtime_error {
 public:

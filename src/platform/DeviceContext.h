@@ -35,12 +35,15 @@ inline constexpr TColorRef RgbToColorRef(std::uint32_t rgb)
 
 enum class TBackgroundMode { Transparent = 1, Opaque = 2 };
 
+// DEFAULT_CHARSET: a font of the character set of the system's ANSI code page.
+inline constexpr int DefaultCharSet = 1;
+
 // The arguments of CreateFontA the system sets; the others are 0.
 struct TFontRequest {
     std::string Face;
     int Height = 0;            // > 0: cell height in pixels; < 0: character height; 0: default
     int Weight = 400;          // 400 normal, 700 bold
-    int CharSet = 0;           // ANSI_CHARSET
+    int CharSet = 0;           // ANSI_CHARSET; DefaultCharSet for the system's code page
     int OutPrecision = 0;      // OUT_DEFAULT_PRECIS
     int ClipPrecision = 0;     // CLIP_DEFAULT_PRECIS
     int Quality = 2;           // PROOF_QUALITY

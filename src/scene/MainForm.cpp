@@ -134,6 +134,7 @@ Net::TFeedSettings TForm1::FeedSettings() const
     settings.WeatherSource = FServices.WeatherSource;
     settings.WeatherService = FServices.WeatherService;
     settings.WeatherPlace = EmbeddedLocationCoordinates(FServices.Resources).Find(settings.WeatherCode);
+    settings.Encodings = &FServices.TextEncodings;
     return settings;
 }
 

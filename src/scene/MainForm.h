@@ -16,6 +16,7 @@
 #include "platform/Application.h"
 #include "platform/Resources.h"
 #include "platform/Socket.h"
+#include "platform/TextEncodings.h"
 #include "platform/WebBrowser.h"
 #include "scene/BurstScheduler.h"
 #include "scene/FlightPath.h"
@@ -50,6 +51,8 @@ struct TSceneServices {
     Net::TWeatherSource WeatherSource = Net::BuildWeatherSource;
     std::string WeatherService = BuildHosts::WeatherService;
     std::string ForecastPages = BuildHosts::ForecastPages;
+    // The code page of the gadgets' texts.
+    const Platform::ITextEncodings &TextEncodings = Platform::SystemTextEncodings();
 };
 
 class TForm1 {

@@ -1,10 +1,13 @@
 // Tests of the RSS News tab against a directory server on 127.0.0.1: the title of the current
-// feed, the categories and the feeds of a category as the directory answers them, and what the
-// tab does when the network fails, when an address is unusable, and while a request waits.
+// feed, the categories and the feeds of a category as the directory answers them, the built-in
+// directory when it cannot, and what the tab does when the network fails, when an address is
+// unusable, and while a request waits.
 #include "config/Form2Fixture.h"
 #include "config/NewsDirectory.h"
 #include "net/LoopbackServer.h"
+#include "net/Windows1252.h"
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <map>
@@ -92,12 +95,15 @@ TEST_F(NewsDirectory, TheFirstShowingLoadsTheFeedsTitleAndTheCategories)
     EXPECT_TRUE(Errors.empty());
 }
 
-TEST_F(NewsDirectory, AnswersWithoutTheRootNameListOnlyUserDefined)
+TEST_F(NewsDirectory, AnAnswerIsReadAsTheXmlItIsAndOneWithoutCategoriesGivesTheBuiltInDirectory)
 {
-    const char *bodies[] = {"<?xml version=\"1.0\"?><categories count=\"1\"><item><category>World</category><id>7</id></item></categories>",
-                            "<categories><item><category>World</category><id>7</id></item></categories>",
-                            "<html><item><category>World</category><id>7</id></item></html>", ""};
-    for (const char *body : bodies) {
+    const std::pair<const char *, bool> bodies[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><categories count=\"1\"><item><category> World \xe9 </category><id>7</id></item></categories>", true},
+        {"<categories><item><category>World \xc3\xa9</category><id> 7 </id></item></categories>", true},
+        {"<html><item><category>World</category><id>7</id></item></html>", false},
+        {"<categories count=\"0\"></categories>", false},
+        {"", false}};
+    for (auto [body, online] : bodies) {
         SCOPED_TRACE(body);
         const TLoopbackServer other([body](TLoopbackConnection &connection, const std::string &) {
             connection.Send(TLoopbackServer::Response(200, "OK", "", body));
@@ -105,22 +111,40 @@ TEST_F(NewsDirectory, AnswersWithoutTheRootNameListOnlyUserDefined)
         Services.WebHost = other.GetAuthority();
         OpenWithFeed(FeedUrl());
         ShowPage(TId::TabSheet3);
-        EXPECT_EQ(View->Items(TId::ComboBox1Category), (std::vector<std::string>{"User Defined"}));
-        EXPECT_EQ(Form->ListBox1IdCategory, (std::vector<std::string>{"0"}));
+        EXPECT_EQ(Form->GetBuiltInDirectoryShown(), !online);
+        if (online) {
+            EXPECT_EQ(View->Items(TId::ComboBox1Category), (std::vector<std::string>{"User Defined", "World \xe9"}));
+            EXPECT_EQ(Form->ListBox1IdCategory, (std::vector<std::string>{"0", "7"}));
+        } else {
+            EXPECT_GE(View->Items(TId::ComboBox1Category).size(), 9u);
+            EXPECT_EQ(View->Items(TId::ComboBox1Category).front(), "User Defined");
+        }
     }
 }
 
-TEST_F(NewsDirectory, TheFeedsTitleIsTakenOnlyFromABodyThatStartsLikeAFeed)
+TEST_F(NewsDirectory, TheFeedsTitleIsTheFeedsOwnInEveryFormat)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"<rss version=\"2.0\"><channel><title><![CDATA[Tom&#039;s]]></title></channel></rss>", "Tom's"},
-        {"<?xml version=\"1.0\"?><feed><title>Atom</title></feed>", "Atom"},
-        {"<rss><channel><title>No blank after rss</title></channel></rss>", "Not Available"},
+        {"<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom \xe2\x80\x93 news</title></feed>", "Atom \x96 news"},
+        {"<rss><channel><image><title>Logo</title></image><title>No blank after rss</title></channel></rss>", "No blank after rss"},
         {"<html><title>A page</title></html>", "Not Available"},
         {"<rss version=\"2.0\"><channel></channel></rss>", "Not Available"},
     };
     for (auto [body, title] : cases)
         EXPECT_EQ(FeedTitle(body), title) << body;
+}
+
+TEST_F(NewsDirectory, TheFeedsTitleIsReadInTheAnswersCharset)
+{
+    const TLoopbackServer cyrillic([](TLoopbackConnection &connection, const std::string &) {
+        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/xml; charset=windows-1251\r\n",
+                                                  "<rss version=\"2.0\"><channel><title>\xcc\xe8\xf0 \x96 News</title></channel></rss>"));
+    });
+    OpenWithFeed("http://" + cyrillic.GetAuthority() + "/feed.xml");
+    ShowPage(TId::TabSheet3);
+    // The system's converter reads the letters; the dialog's code page spells them out.
+    EXPECT_EQ(View->GetText(TId::StaticText3), "Mir \x96 News");
 }
 
 TEST_F(NewsDirectory, PickingACategoryListsItsFeedsAndTakesTheFirstAddress)
@@ -162,22 +186,46 @@ TEST_F(NewsDirectory, ACategoryWithoutFeedsKeepsTheAddress)
     EXPECT_TRUE(Errors.empty());
 }
 
-TEST_F(NewsDirectory, WithoutANetworkTheTitleIsNotAvailableAndTheCategoriesWait)
+TEST_F(NewsDirectory, WithoutANetworkTheBuiltInDirectoryServesThroughTheSameLists)
 {
     Services.WebHost = "127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
     OpenWithFeed("http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()) + "/feed.xml");
-    const std::string address = View->GetText(TId::UrlNews);
     ShowPage(TId::TabSheet3);
     EXPECT_EQ(View->GetText(TId::StaticText3), "Not Available");
-    EXPECT_EQ(View->Items(TId::ComboBox1Category), (std::vector<std::string>{"Please wait..."}));
     EXPECT_TRUE(Errors.empty()) << "socket errors show no message";
     EXPECT_TRUE(Form->GetDirectoryLoaded());
-    // Picking the only entry requests nothing and keeps the address.
+    const std::vector<TBuiltInCategory> builtIn = EmbeddedNewsDirectory(Platform::ModuleResources(), Services.TextEncodings);
+    ASSERT_FALSE(builtIn.empty());
+    std::vector<std::string> names{"User Defined"};
+    std::vector<std::string> ids{"0"};
+    for (const TBuiltInCategory &category : builtIn) {
+        names.push_back(category.Category.Name);
+        ids.push_back(category.Category.Value);
+    }
+    EXPECT_EQ(View->Items(TId::ComboBox1Category), names);
+    EXPECT_EQ(Form->ListBox1IdCategory, ids);
+    EXPECT_EQ(Selected(TId::ComboBox1Category), "User Defined");
+
+    // "User Defined" requests nothing and keeps the address.
     const std::string pending = Form->GetPendingRSS_Url();
     Pick(TId::ComboBox1Category, 0);
     EXPECT_TRUE(View->Items(TId::ComboBox2TitleNews).empty());
     EXPECT_EQ(Form->GetPendingRSS_Url(), pending);
+
+    // A category lists its feeds at once; picking one sets the address, and OK stores it.
+    Pick(TId::ComboBox1Category, 2);
+    std::vector<std::string> titles;
+    for (const TDirectoryEntry &feed : builtIn[1].Feeds)
+        titles.push_back(feed.Name);
+    EXPECT_EQ(View->Items(TId::ComboBox2TitleNews), titles);
+    EXPECT_EQ(View->GetText(TId::StaticText3), builtIn[1].Feeds[0].Name);
+    EXPECT_EQ(Form->GetPendingRSS_Url(), builtIn[1].Feeds[0].Value);
+    Pick(TId::ComboBox2TitleNews, 3);
+    EXPECT_EQ(View->GetText(TId::UrlNews), builtIn[1].Feeds[3].Value);
+    EXPECT_EQ(View->GetText(TId::StaticText3), builtIn[1].Feeds[3].Name);
     EXPECT_TRUE(View->IsEnabled(TId::ComboBox1Category));
+    Click(TId::BTOK);
+    EXPECT_EQ(Stored().RSS_Url, builtIn[1].Feeds[3].Value);
 }
 
 TEST_F(NewsDirectory, AnUnusableAddressOrPortIsShownAndTheDirectoryLoadsAtTheNextShowing)
@@ -259,17 +307,54 @@ TEST_F(NewsDirectory, ATypedAddressIsPendingAtOnceAndOnlyOkStoresIt)
     EXPECT_EQ(Stored().RSS_Url, "http://mine.example/rss");
 }
 
-TEST(NewsDirectoryAnswers, EntriesAreTakenVerbatimAndBounded)
+TEST(NewsDirectoryAnswers, EntriesAreDecodedTrimmedAndBounded)
 {
-    EXPECT_EQ(DirectoryEntries("<rsslist ><item><title> A &amp; B </title><url>u1</url></item><item><url>u2</url></item>", "title", "url").size(), 2u);
-    const auto entries = DirectoryEntries("<rsslist ><item><title> A &amp; B </title><url>u1</url></item><item><url>u2</url></item>", "title", "url");
-    EXPECT_EQ(entries[0].Name, " A &amp; B ");
-    EXPECT_EQ(entries[1].Name, "");
-    EXPECT_EQ(entries[1].Value, "u2");
+    const auto entries = DirectoryEntries("<rsslist ><item><title> A &amp; B\xe2\x80\x94 </title><url> u1?a=1&amp;b=2 </url></item>"
+                                          "<item><url>u2</url></item><item><title>no address</title></item></rsslist>",
+                                          "rsslist", "title", "url");
+    ASSERT_EQ(entries.size(), 1u) << "an entry without a name or a value helps no one pick";
+    EXPECT_EQ(entries[0].Name, "A & B\x97");
+    EXPECT_EQ(entries[0].Value, "u1?a=1&b=2");
+    EXPECT_TRUE(DirectoryEntries("<categories><item><title>t</title><url>u</url></item></categories>", "rsslist", "title", "url").empty());
     std::string many = "<rsslist >";
     for (int i = 0; i < 5000; ++i)
         many += "<item><title>t</title><url>u</url></item>";
-    EXPECT_EQ(DirectoryEntries(many, "title", "url").size(), MaxDirectoryEntries);
+    EXPECT_EQ(DirectoryEntries(many, "rsslist", "title", "url").size(), MaxDirectoryEntries);
+}
+
+TEST(NewsDirectoryBuiltIn, EightCategoriesOfFivePublishersFeedsAtLeast)
+{
+    const std::vector<TBuiltInCategory> categories = EmbeddedNewsDirectory(Platform::ModuleResources(), Net::Windows1252Encodings());
+    ASSERT_GE(categories.size(), 8u);
+    std::vector<std::string> ids;
+    for (const TBuiltInCategory &category : categories) {
+        SCOPED_TRACE(category.Category.Name);
+        EXPECT_FALSE(category.Category.Name.empty());
+        EXPECT_NE(category.Category.Value, "0");
+        EXPECT_EQ(std::count(ids.begin(), ids.end(), category.Category.Value), 0) << "ids are unique";
+        ids.push_back(category.Category.Value);
+        EXPECT_GE(category.Feeds.size(), 5u);
+        for (const TDirectoryEntry &feed : category.Feeds) {
+            EXPECT_FALSE(feed.Name.empty());
+            EXPECT_TRUE(feed.Value.starts_with("https://")) << feed.Value;
+        }
+    }
+    // The asset is UTF-8; its names come out in the dialog's code page.
+    EXPECT_NE(std::find_if(categories.begin(), categories.end(),
+                           [](const TBuiltInCategory &category) { return category.Category.Name == "Actualit\xe9s (fran\xe7" "ais)"; }),
+              categories.end());
+}
+
+TEST(NewsDirectoryBuiltIn, CategoriesWithoutFeedsOrNamesAreLeftOut)
+{
+    const auto categories = BuiltInDirectory("<categories><item><category>Empty</category><id>e</id><rsslist/></item>"
+                                             "<item><id>n</id><rsslist><item><title>t</title><url>u</url></item></rsslist></item>"
+                                             "<item><category>Kept</category><id>k</id><rsslist><item><title>t</title><url>u</url></item></rsslist></item>"
+                                             "</categories>",
+                                             Net::Windows1252Encodings());
+    ASSERT_EQ(categories.size(), 1u);
+    EXPECT_EQ(categories[0].Category.Name, "Kept");
+    EXPECT_TRUE(BuiltInDirectory("<rsslist/>", Net::Windows1252Encodings()).empty());
 }
 
 } // namespace

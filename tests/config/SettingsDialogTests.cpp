@@ -1,6 +1,7 @@
 // Tests of the configuration form's logic on the real settings hive: start-up on a first and a
 // later run, OK and Cancel, the Weather tab's lists over the real location table, and the two ways
 // the form is created.
+#include "BuildHosts.h"
 #include "config/Form2Fixture.h"
 
 #include "platform/Resources.h"
@@ -50,6 +51,17 @@ TEST_F(Form2Test, AFirstRunStoresTheDefaultsBeforeAnyButtonAndShowsThem)
         EXPECT_EQ(painted->GetPixel(x + 17, 3 + 8), knob.GetPixel(17, 8));
     }
     EXPECT_EQ(View->ControlSize(TId::FD_SOUND), (std::pair{199, 24}));
+}
+
+TEST_F(Form2Test, TheRetiredFirstRunNewsAddressOpensAsTodaysDefault)
+{
+    TSettings stored = TSettings::Defaults();
+    stored.RSS_Url = std::string("http://") + BuildHosts::NewsHost + "/news?ned=us&topic=w&output=rss";
+    Store.WriteAll(stored);
+    TForm2 &form = Open();
+    EXPECT_EQ(form.GetPendingRSS_Url(), DefaultNewsFeedUrl());
+    Click(TId::BTOK);
+    EXPECT_EQ(Stored().RSS_Url, DefaultNewsFeedUrl());
 }
 
 TEST_F(Form2Test, CancelAfterChangesWritesNothing)

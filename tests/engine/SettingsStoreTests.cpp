@@ -1,5 +1,6 @@
 // The settings store against the platform's real hive (the registry under Windows, key files on
 // Linux), and against a failing hive for the write errors only a broken system produces.
+#include "BuildHosts.h"
 #include "engine/SettingsStore.h"
 #include "support/TestRegistry.h"
 
@@ -72,8 +73,8 @@ TEST_F(SettingsStore, FirstRunCreatesExactlyTheTwelveValuesWithTheirDefaults)
     EXPECT_EQ(Store.GetTDegree(), "f");
     EXPECT_EQ(Store.GetWeatherCode(), "20001");
     EXPECT_EQ(Store.GetRSS_Url(), DefaultNewsFeedUrl());
-    EXPECT_TRUE(Store.GetRSS_Url().starts_with("http://"));
-    EXPECT_TRUE(Store.GetRSS_Url().ends_with("/news?ned=us&topic=w&output=rss"));
+    EXPECT_TRUE(Store.GetRSS_Url().starts_with("https://"));
+    EXPECT_TRUE(Store.GetRSS_Url().ends_with("/rss/headlines/section/topic/WORLD?hl=en-US&gl=US&ceid=US:en"));
     EXPECT_EQ(Store.GetShowTime(), 0);
     EXPECT_EQ(Store.GetShowWeather(), 0);
     EXPECT_EQ(Store.GetShowNews(), 0);
@@ -119,6 +120,21 @@ TEST_F(SettingsStore, ALaterRunLoadsWhatIsStored)
     second.SetRegistry();
     EXPECT_EQ(second.Loaded(), stored);
     EXPECT_EQ(SortedNames(*Key()), SortedTwelve()) << "loading writes nothing";
+}
+
+TEST_F(SettingsStore, TheRetiredFirstRunNewsAddressIsReadAsTodaysDefault)
+{
+    TSettings stored = TSettings::Defaults();
+    // What earlier versions wrote at their first run, on the build's news host.
+    const std::string retired = std::string("http://") + BuildHosts::NewsHost + "/news?ned=us&topic=w&output=rss";
+    stored.RSS_Url = retired;
+    Store.WriteAll(stored);
+    Store.SetRegistry();
+    EXPECT_EQ(Store.GetRSS_Url(), DefaultNewsFeedUrl());
+    EXPECT_EQ(CurrentNewsFeedUrl(retired + "&hl=de"), retired + "&hl=de") << "an address the user chose stays";
+    std::string kept;
+    Store.ReadAKey("RSS_Url", kept);
+    EXPECT_EQ(kept, retired) << "reading writes nothing";
 }
 
 TEST_F(SettingsStore, AnExistingKeyWithoutBrightnessFailsOnTheFirstRead)

@@ -68,6 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     } catch (const EConvertError &) {
     }
     TNewsValues news = ParseNewsFeed(input);
-    Check(!news.NameNews || news.NameNews->size() <= input.size());
+    Check(!news.NameNews || news.NameNews->size() <= MaxNewsNameBytes);
     return 0;
 }

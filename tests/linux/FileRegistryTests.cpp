@@ -89,7 +89,7 @@ TEST_F(FileRegistry, ThePersonReadableFormat)
     EXPECT_NE(text.find("[SOFTWARE\\Tessaly Software\\Halcyra Screensaver]\n"), std::string::npos);
     EXPECT_NE(text.find("\n\"Brightness\"=dword:256\n"), std::string::npos);
     EXPECT_NE(text.find("\n\"TDegree\"=\"f\"\n"), std::string::npos);
-    EXPECT_NE(text.find("\n\"RSS_Url\"=\"http://"), std::string::npos);
+    EXPECT_NE(text.find("\n\"RSS_Url\"=\"https://"), std::string::npos);
     EXPECT_NE(text.find("\n\"Port\"=\"\"\n"), std::string::npos);
     EXPECT_EQ(fs::status(File()).permissions() & fs::perms::others_read, fs::perms::none);
 }

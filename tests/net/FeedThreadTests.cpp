@@ -6,6 +6,7 @@
 #include "net/WeatherService.h"
 #include "platform/Resources.h"
 #include "platform/Socket.h"
+#include "platform/TextEncodings.h"
 #include "platform/UiWorkQueue.h"
 
 #include "net/LoopbackServer.h"
@@ -379,9 +380,26 @@ TEST_F(FeedStepTest, NewsRefreshSetsNameLineAndLink)
     EXPECT_EQ(FValues.GetNewsLink(), "https://www.dailyledger.example/world");
     EXPECT_EQ(FValues.GetRssLine(), "  ***  Harbour talks resume after storm"
                                     "  ***  Minister calls vote \"a turning point\""
-                                    "  ***  It's the coldest January in 40 years  ***  ");
+                                    "  ***  It\x92s the coldest January in 40 years  ***  ");
     // The news download has its own time budget, with the weather gadget off.
     EXPECT_EQ(FClient.GetTimeOut(), 5000);
+}
+
+TEST_F(FeedStepTest, NewsRefreshReadsTheAnswersCharsetInTheGadgetsCodePage)
+{
+    // No declaration: only the answer says the bytes are Windows-1251; the link is relative.
+    TLoopbackServer feeds([](TLoopbackConnection &connection, const std::string &) {
+        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: application/rss+xml; charset=windows-1251\r\n",
+                                                  "<rss version=\"2.0\"><channel><title>\xcd\xee\xe2\xee\xf1\xf2\xe8</title>"
+                                                  "<link>/today/</link><item><title>\xcc\xe8\xf0 \x96 \xab\xef\xee\xe3\xee\xe4\xe0\xbb</title></item>"
+                                                  "</channel></rss>"));
+    });
+    TFeedSettings settings = Settings(feeds, false, true);
+    settings.Encodings = &Platform::SystemTextEncodings();
+    MakeFeed(settings)->RefreshNewsFeed();
+    EXPECT_EQ(FValues.GetNameNews(), "Novosti");
+    EXPECT_EQ(FValues.GetRssLine(), "  ***  Mir \x96 \xabpogoda\xbb  ***  ");
+    EXPECT_EQ(FValues.GetNewsLink(), "http://" + feeds.GetAuthority() + "/today/");
 }
 
 TEST_F(FeedStepTest, NewsRefreshUsesTheProxyItself)
@@ -416,7 +434,7 @@ TEST_F(FeedStepTest, NewsFeedWithoutLinkKeepsThePreviousLink)
     TFeedServer moved("", ReadNetTestFile("news-title-without-link.xml"));
     MakeFeed(Settings(moved.FServer, false, true))->RefreshNewsFeed();
     EXPECT_EQ(FValues.GetNameNews(), "(Obsolete Feed)");
-    EXPECT_EQ(FValues.GetRssLine(), "  ***  ");
+    EXPECT_EQ(FValues.GetRssLine(), "  ***  Feed has moved  ***  ");
     EXPECT_EQ(FValues.GetNewsLink(), "https://www.dailyledger.example/world");
 }
 
@@ -600,7 +618,7 @@ TEST(FeedThread, RunsTheStepUntilAskedToEnd)
     EXPECT_GE(steps.load(), 20);
     EXPECT_EQ(feeds.FServer.GetRequests().size(), 2u);
     EXPECT_EQ(values.GetTodayCode(), 32);
-    EXPECT_EQ(values.GetRssLine(), "  ***  Rupee opens flat; markets await policy  ***  Investors' mood turns cautious  ***  ");
+    EXPECT_EQ(values.GetRssLine(), "  ***  Rupee opens flat; markets await policy  ***  Investors\x92 mood turns cautious  ***  ");
     EXPECT_EQ(values.GetRefreshCounter(), 1);
 }
 

@@ -2,6 +2,8 @@
 // nearest-pixel scaling, all clipped to the surface.
 #include "platform/soft/SoftDeviceContext.h"
 
+#include "net/Windows1252.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -262,13 +264,7 @@ bool TSoftDeviceContext::StretchDrawBitmap(const TRect &target, const Imaging::T
 
 char32_t Windows1252ToUnicode(std::uint8_t character)
 {
-    static constexpr char32_t High[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    };
-    if (character >= 0x80 && character < 0xA0)
-        return High[character - 0x80];
-    return character;
+    return Net::Windows1252ToUnicode(character);
 }
 
 } // namespace Halcyra::Platform
