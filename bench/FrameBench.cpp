@@ -187,6 +187,8 @@ struct TScene {
             Strips.push_back(std::move(sprite));
         };
         image(1024, 768, 0, 0, false, 1);
+        // The background covers the frame, as the scene's does.
+        engine.SetBackdrop(Images[0].get());
         strip(720, 120, 4, 0, 543, false, 2);
         strip(556, 104, 4, 0, 664, false, 3);
         strip(105, 179, 4, 128, 175, false, 4);
