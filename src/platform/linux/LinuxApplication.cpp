@@ -153,9 +153,11 @@ public:
         XSetIOErrorHandler(LostXServer);
         const Window target = window != 0 ? static_cast<Window>(window) : DefaultRootWindow(connection);
         XWindowAttributes attributes;
-        const unsigned long errors = X11ErrorCount();
-        const bool exists = XGetWindowAttributes(connection, target, &attributes) != 0 && XSync(connection, False) &&
-                            X11ErrorCount() == errors;
+        bool exists = false;
+        {
+            TX11ErrorTrap trap(connection);
+            exists = XGetWindowAttributes(connection, target, &attributes) != 0 && !trap.Failed();
+        }
         if (!exists) {
             XCloseDisplay(connection);
             char text[64];
