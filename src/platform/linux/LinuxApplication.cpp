@@ -1,9 +1,12 @@
-// Linux backend of the application: an SDL2 window and event loop for the full-screen saver, a GTK 3
-// window and main loop for dialogs, GTK message boxes (standard error when there is no desktop), and
-// for the display programs a host's window with a loop that sleeps until woken. The termination
-// signals are taken on a thread of their own; the saver's window runs only while it can be seen.
+// Linux backend of the application: an SDL2 window and event loop for the full-screen saver (the
+// scene on the primary monitor, a black window over every other, input on any of them counting), a
+// GTK 3 window and main loop for dialogs, GTK message boxes (standard error when there is no
+// desktop), and for the display programs a host's window with a loop that sleeps until woken. The
+// termination signals are taken on a thread of their own; the saver's window runs only while it can
+// be seen.
 #include "platform/Application.h"
 #include "platform/UiWorkQueue.h"
+#include "platform/linux/LinuxMonitors.h"
 #include "platform/linux/ScreenGamma.h"
 #include "platform/linux/SdlPresenter.h"
 #include "platform/linux/X11WindowPresenter.h"
@@ -28,6 +31,7 @@
 #include <thread>
 #include <utility>
 #include <unistd.h>
+#include <vector>
 
 namespace Halcyra::Platform {
 namespace {
@@ -200,6 +204,8 @@ public:
     {
         if (FSdlWindow != nullptr)
             (visible ? SDL_ShowWindow : SDL_HideWindow)(FSdlWindow);
+        for (SDL_Window *cover : FCoverWindows)
+            (visible ? SDL_ShowWindow : SDL_HideWindow)(cover);
         if (FGtkWindow != nullptr)
             (visible ? gtk_widget_show : gtk_widget_hide)(FGtkWindow);
     }
@@ -398,15 +404,19 @@ private:
             FSdlStarted = true;
             FSdlWakeEvent = SDL_RegisterEvents(1);
         }
-        FSdlWindow = SDL_CreateWindow(GetTitle().c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1024, 768,
-                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+        // Each window is made over its monitor: a window manager makes it cover that monitor, and
+        // without one it does so itself. The other monitors get black windows first, so that the
+        // scene's, made last, has the keyboard.
+        std::vector<TRect> monitors = DesktopMonitors();
+        if (monitors.empty())
+            monitors.push_back(TRect{0, 0, 1024, 768});
+        for (std::size_t i = 1; i < monitors.size(); ++i)
+            if (SDL_Window *cover = CreateCoveringWindow(GetTitle(), monitors[i]))
+                FCoverWindows.push_back(cover);
+        FSdlWindow = CreateCoveringWindow(GetTitle(), monitors.front());
         if (FSdlWindow == nullptr)
             return 0;
-        // Painted through the window's own surface: creating a renderer may recreate the window.
-        if (SDL_Surface *surface = SDL_GetWindowSurface(FSdlWindow)) {
-            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-            SDL_UpdateWindowSurface(FSdlWindow);
-        }
+        SDL_RaiseWindow(FSdlWindow);
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
         if (SDL_GetWindowWMInfo(FSdlWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
@@ -440,6 +450,9 @@ private:
             SDL_DestroyWindow(FSdlWindow);
             FSdlWindow = nullptr;
         }
+        for (SDL_Window *cover : FCoverWindows)
+            SDL_DestroyWindow(cover);
+        FCoverWindows.clear();
         if (FGtkWindow != nullptr) {
             gtk_widget_destroy(FGtkWindow);
             FGtkWindow = nullptr;
@@ -490,8 +503,14 @@ private:
                 FEvents.OnKeyDown(KeyOf(event.key.keysym.sym));
             break;
         case SDL_MOUSEMOTION:
-            if (FEvents.OnMouseMove)
-                FEvents.OnMouseMove(event.motion.x, event.motion.y);
+            // Where the pointer is on the desktop, so that a move from one monitor's window to
+            // another's counts as the distance it is (the event's own place is its window's).
+            if (FEvents.OnMouseMove) {
+                int x = event.motion.x, y = event.motion.y;
+                if (!FCoverWindows.empty())
+                    SDL_GetGlobalMouseState(&x, &y);
+                FEvents.OnMouseMove(x, y);
+            }
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (FEvents.OnMouseDown)
@@ -502,6 +521,8 @@ private:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE)
                 CloseRequested();
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                // Any of the saver's windows, the black ones too: the focus moving from one to
+                // another is a loss followed at once by a gain.
                 FFocused = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
                 // Each gain and loss is told, as before: the scene's own state decides what changes.
                 FActive = !FFocused;
@@ -516,6 +537,8 @@ private:
     std::string FTitle;
     TWindowEvents FEvents;
     SDL_Window *FSdlWindow = nullptr;
+    // The black windows over the monitors other than the primary.
+    std::vector<SDL_Window *> FCoverWindows;
     GtkWidget *FGtkWindow = nullptr;
     Uint32 FSdlWakeEvent = 0;
     // Wakes the display program's loop; -1 until it hosts.
