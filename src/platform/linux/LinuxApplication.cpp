@@ -204,8 +204,8 @@ public:
     {
         if (FSdlWindow != nullptr)
             (visible ? SDL_ShowWindow : SDL_HideWindow)(FSdlWindow);
-        for (SDL_Window *cover : FCoverWindows)
-            (visible ? SDL_ShowWindow : SDL_HideWindow)(cover);
+        for (const TCoverWindow &cover : FCoverWindows)
+            (visible ? SDL_ShowWindow : SDL_HideWindow)(cover.Window);
         if (FGtkWindow != nullptr)
             (visible ? gtk_widget_show : gtk_widget_hide)(FGtkWindow);
     }
@@ -412,10 +412,12 @@ private:
             monitors.push_back(TRect{0, 0, 1024, 768});
         for (std::size_t i = 1; i < monitors.size(); ++i)
             if (SDL_Window *cover = CreateCoveringWindow(GetTitle(), monitors[i]))
-                FCoverWindows.push_back(cover);
+                FCoverWindows.push_back(TCoverWindow{cover, SDL_GetWindowID(cover), monitors[i].Left, monitors[i].Top});
         FSdlWindow = CreateCoveringWindow(GetTitle(), monitors.front());
         if (FSdlWindow == nullptr)
             return 0;
+        FSdlWindowLeft = monitors.front().Left;
+        FSdlWindowTop = monitors.front().Top;
         SDL_RaiseWindow(FSdlWindow);
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
@@ -450,8 +452,8 @@ private:
             SDL_DestroyWindow(FSdlWindow);
             FSdlWindow = nullptr;
         }
-        for (SDL_Window *cover : FCoverWindows)
-            SDL_DestroyWindow(cover);
+        for (const TCoverWindow &cover : FCoverWindows)
+            SDL_DestroyWindow(cover.Window);
         FCoverWindows.clear();
         if (FGtkWindow != nullptr) {
             gtk_widget_destroy(FGtkWindow);
@@ -503,13 +505,16 @@ private:
                 FEvents.OnKeyDown(KeyOf(event.key.keysym.sym));
             break;
         case SDL_MOUSEMOTION:
-            // Where the pointer is on the desktop, so that a move from one monitor's window to
-            // another's counts as the distance it is (the event's own place is its window's).
+            // On the desktop's coordinates, so that a move from one monitor's window to another's
+            // counts as the distance it is: each window lies where its monitor does.
             if (FEvents.OnMouseMove) {
-                int x = event.motion.x, y = event.motion.y;
-                if (!FCoverWindows.empty())
-                    SDL_GetGlobalMouseState(&x, &y);
-                FEvents.OnMouseMove(x, y);
+                int left = FSdlWindowLeft, top = FSdlWindowTop;
+                for (const TCoverWindow &cover : FCoverWindows)
+                    if (cover.Id == event.motion.windowID) {
+                        left = cover.Left;
+                        top = cover.Top;
+                    }
+                FEvents.OnMouseMove(left + event.motion.x, top + event.motion.y);
             }
             break;
         case SDL_MOUSEBUTTONDOWN:
@@ -537,8 +542,17 @@ private:
     std::string FTitle;
     TWindowEvents FEvents;
     SDL_Window *FSdlWindow = nullptr;
-    // The black windows over the monitors other than the primary.
-    std::vector<SDL_Window *> FCoverWindows;
+    // Where the scene's window lies on the desktop, and the black windows over the monitors other
+    // than the primary with theirs.
+    int FSdlWindowLeft = 0;
+    int FSdlWindowTop = 0;
+    struct TCoverWindow {
+        SDL_Window *Window;
+        Uint32 Id;
+        int Left;
+        int Top;
+    };
+    std::vector<TCoverWindow> FCoverWindows;
     GtkWidget *FGtkWindow = nullptr;
     Uint32 FSdlWakeEvent = 0;
     // Wakes the display program's loop; -1 until it hosts.
