@@ -407,7 +407,6 @@ void TX11FramePainter::FollowWindow()
 
 void TX11FramePainter::Resize(int width, int height)
 {
-    WaitForServer();
     FWindowWidth = width;
     FWindowHeight = height;
     FScale = TLetterboxScale(width, height, FFrameWidth, FFrameHeight);
@@ -512,8 +511,8 @@ void TX11FramePainter::Paint(const Imaging::TBitmap32 &frame, const TChannelLeve
         FRepaintAll = false;
     }
     // The frame is on the screen when Paint returns, and the shared memory is free to change.
-    FServerReading = true;
-    WaitForServer();
+    XSync(FConnection.get(), False);
+    FServerReading = false;
 }
 
 void TX11FramePainter::TakeChanges(const Imaging::TBitmap32 &frame, const TChannelLevels *levels)
@@ -588,7 +587,6 @@ void TX11FramePainter::ScaleOnServer(const TRect &change)
     // The source's place is the window pixel's place in the picture, which the transform maps.
     XRenderComposite(FConnection.get(), PictOpSrc, FServerScaling->SourcePicture, None, FServerScaling->WindowPicture, left, top, 0, 0,
                      target.Left + left, target.Top + top, static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top));
-    FServerReading = true;
 }
 
 void TX11FramePainter::ScaleHere(const TRect &change)

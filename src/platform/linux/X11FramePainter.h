@@ -122,7 +122,7 @@ private:
     void PaintBars();
     void ScaleOnServer(const TRect &change);
     void ScaleHere(const TRect &change);
-    // Waits until the server has read the shared memory it was last given, before it changes.
+    // Waits until the server has read the rows of the image it was last given, before they change.
     void WaitForServer();
 
     TX11Scaling FScaling;
@@ -147,6 +147,7 @@ private:
     std::vector<std::size_t> FOpenChanges;
     std::vector<std::size_t> FNextOpenChanges;
     bool FRepaintAll = true;
+    // Whether a put of the image may still be read by the server.
     bool FServerReading = false;
 };
 
