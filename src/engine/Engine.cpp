@@ -310,8 +310,26 @@ void TQss::FlipSurfaces()
 
 void TQss::ClearBackSurface()
 {
-    if (FDDBACK)
-        FDDBACK->BltColorFill(std::nullopt, 0, DDFlags::BltColorFill | DDFlags::BltWait);
+    if (!FDDBACK)
+        return;
+    constexpr std::uint32_t flags = DDFlags::BltColorFill | DDFlags::BltWait;
+    const std::optional<TRect> cover = FBackdrop != nullptr ? FBackdrop->OpaqueCover() : std::nullopt;
+    if (!cover) {
+        FDDBACK->BltColorFill(std::nullopt, 0, flags);
+        return;
+    }
+    // Only the bands around what the backdrop paints over are filled: above it, below it, and
+    // beside it on either side. The frame shows the same pixels as after a whole clear.
+    const int width = FDDBACK->Width();
+    const int height = FDDBACK->Height();
+    const int left = std::clamp(cover->Left, 0, width);
+    const int right = std::clamp(cover->Right, left, width);
+    const int top = std::clamp(cover->Top, 0, height);
+    const int bottom = std::clamp(cover->Bottom, top, height);
+    const TRect bands[] = {{0, 0, width, top}, {0, bottom, width, height}, {0, top, left, bottom}, {right, top, width, bottom}};
+    for (const TRect &band : bands)
+        if (band.Width() > 0 && band.Height() > 0)
+            FDDBACK->BltColorFill(band, 0, flags);
 }
 
 void TQss::ClearAllSurface()
@@ -401,6 +419,14 @@ void TQss::DetachSprite(IEngineSprite *sprite)
 {
     std::lock_guard lock(FSpritesMutex);
     std::erase(FSprites, sprite);
+    if (FBackdrop == sprite)
+        FBackdrop = nullptr;
+}
+
+void TQss::SetBackdrop(IEngineSprite *sprite)
+{
+    std::lock_guard lock(FSpritesMutex);
+    FBackdrop = sprite;
 }
 
 std::vector<IEngineSprite *> TQss::Sprites() const

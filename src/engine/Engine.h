@@ -35,6 +35,9 @@ public:
     virtual void EngineRestored() = 0;
     // The engine is being destroyed: the sprite no longer sits on it.
     virtual void EngineDestroyed() = 0;
+    // The part of the back surface the sprite's next draw covers with opaque pixels; nullopt when
+    // it would not cover anything for sure.
+    virtual std::optional<Platform::TRect> OpaqueCover() const { return std::nullopt; }
 };
 
 // What the engine works with; the scene passes the system's, the tests their fakes.
@@ -181,6 +184,10 @@ public:
     Platform::IDisplaySurface *GetFDDBACK() const { return FDDBACK.get(); }
     void AttachSprite(IEngineSprite *sprite);
     void DetachSprite(IEngineSprite *sprite);
+    // The sprite every frame draws first (the scene's background): the clear before each frame
+    // leaves out what its opaque cover paints over anyway. Set before the timer starts; a sprite
+    // taken off the engine stops being it.
+    void SetBackdrop(IEngineSprite *sprite);
 
     IOwnerForm *Owner() const { return FOwner; }
     // The clock the engine measures frames by; the gadgets read the local time from it.
@@ -209,6 +216,7 @@ private:
 
     mutable std::mutex FSpritesMutex;
     std::vector<IEngineSprite *> FSprites;
+    IEngineSprite *FBackdrop = nullptr;
 
     bool FEnabled = false;
     bool FTimerEnabled = false;

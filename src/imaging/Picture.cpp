@@ -28,22 +28,53 @@ std::optional<TGraphicKind> KindOfClassName(std::string_view className)
     return std::nullopt;
 }
 
+namespace {
+
+TPictureResult Decode(TGraphicKind kind, std::span<const std::uint8_t> file)
+{
+    switch (kind) {
+    case TGraphicKind::Jpeg: return DecodeJpeg(file);
+    case TGraphicKind::Gif: return DecodeGif(file);
+    case TGraphicKind::Bitmap: break;
+    }
+    return DecodeBmpFile(file);
+}
+
+} // namespace
+
 TPictureLoad TPicture::FromFile(TGraphicKind kind, std::span<const std::uint8_t> file)
 {
-    TPictureResult decoded;
-    switch (kind) {
-    case TGraphicKind::Jpeg: decoded = DecodeJpeg(file); break;
-    case TGraphicKind::Bitmap: decoded = DecodeBmpFile(file); break;
-    case TGraphicKind::Gif: decoded = DecodeGif(file); break;
-    }
+    TPictureResult decoded = Decode(kind, file);
     if (!decoded.Bitmap)
         return TPictureLoad{std::nullopt, std::move(decoded.Error)};
-    return TPictureLoad{FromBitmap(std::move(*decoded.Bitmap), kind), {}};
+    TPicture picture = FromBitmap(std::move(*decoded.Bitmap), kind);
+    picture.FFile = std::make_shared<const std::vector<std::uint8_t>>(file.begin(), file.end());
+    return TPictureLoad{std::move(picture), {}};
 }
 
 TPicture TPicture::FromBitmap(TBitmap32 bitmap, TGraphicKind kind)
 {
     return TPicture(std::make_shared<const TBitmap32>(std::move(bitmap)), kind);
+}
+
+TPicture TPicture::WithoutPixels() const
+{
+    TPicture picture = *this;
+    if (picture.FFile != nullptr)
+        picture.FBitmap.reset();
+    return picture;
+}
+
+TPicture TPicture::WithPixels() const
+{
+    if (FBitmap != nullptr || FFile == nullptr)
+        return *this;
+    TPictureResult decoded = Decode(FKind, *FFile);
+    if (!decoded.Bitmap)
+        return TPicture{};
+    TPicture picture = FromBitmap(std::move(*decoded.Bitmap), FKind);
+    picture.FFile = FFile;
+    return picture;
 }
 
 std::optional<TStoredPictureParts> SplitStoredPicture(std::span<const std::uint8_t> stored, std::string &error)

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Halcyra::Imaging {
 
@@ -28,6 +29,8 @@ std::optional<TGraphicKind> KindOfClassName(std::string_view className);
 struct TPictureLoad;
 
 // An immutable picture; copies share the pixels. An empty picture (the default) has no graphic.
+// A picture decoded from a file keeps the file (copies share it too), so that a holder that has
+// copied the pixels elsewhere can let them go and have them decoded again when it needs them.
 class TPicture {
 public:
     TPicture() = default;
@@ -41,21 +44,37 @@ public:
     // A picture of already decoded pixels, as a graphic of the given kind.
     static TPicture FromBitmap(TBitmap32 bitmap, TGraphicKind kind = TGraphicKind::Bitmap);
 
-    bool Empty() const { return FBitmap == nullptr; }
+    bool Empty() const { return FBitmap == nullptr && FFile == nullptr; }
     // The kind of graphic; meaningful only when not empty.
     TGraphicKind Kind() const { return FKind; }
     // "TJPEGImage", "TBitmap" or "TGIFImage"; empty for an empty picture.
     std::string_view ClassName() const { return Empty() ? std::string_view() : ClassNameOf(FKind); }
-    int Width() const { return FBitmap ? FBitmap->Width() : 0; }
-    int Height() const { return FBitmap ? FBitmap->Height() : 0; }
-    // The pixels; null for an empty picture.
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    // The pixels; null for an empty picture and for one whose pixels were let go.
     const TBitmap32 *Bitmap() const { return FBitmap.get(); }
+    const std::shared_ptr<const TBitmap32> &SharedBitmap() const { return FBitmap; }
+
+    // Whether the pixels can be decoded again from the picture's file.
+    bool CanDecodeAgain() const { return FFile != nullptr; }
+    // The same picture without its pixels, keeping its kind, size and file; the picture itself when
+    // it has no file to decode them from again.
+    TPicture WithoutPixels() const;
+    // The picture with its pixels: itself when it has them, else its file decoded again (an empty
+    // picture should the file no longer decode).
+    TPicture WithPixels() const;
 
 private:
-    TPicture(std::shared_ptr<const TBitmap32> bitmap, TGraphicKind kind) : FBitmap(std::move(bitmap)), FKind(kind) {}
+    TPicture(std::shared_ptr<const TBitmap32> bitmap, TGraphicKind kind)
+        : FBitmap(std::move(bitmap)), FKind(kind), FWidth(FBitmap->Width()), FHeight(FBitmap->Height())
+    {
+    }
 
     std::shared_ptr<const TBitmap32> FBitmap;
+    std::shared_ptr<const std::vector<std::uint8_t>> FFile;
     TGraphicKind FKind = TGraphicKind::Bitmap;
+    int FWidth = 0;
+    int FHeight = 0;
 };
 
 struct TPictureLoad {

@@ -167,6 +167,9 @@ void TForm1::FormCreate()
     Qss1.SetEnabled(true);
 
     SetupImage(QIM1, true, 0, 0, 1024, 768, false);
+    // Every tick draws the background first and opaquely over the whole screen but its last column
+    // and row: the clear before it needs to reach only those.
+    Qss1.SetBackdrop(&QIM1);
     SetupMovie(QMV1, true, 0, 543, 120, false, 0, 0, false);
     SetupMovie(QMV2, true, 0, 664, 104, false, 0, 0, false);
     SetupMovie(QMV3, true, 128, 175, 179, false, 0, 0, false);

@@ -32,7 +32,8 @@ void TQMV::SetFDibBitmap(const Imaging::TBitmap32 *bitmap)
 {
     if (bitmap == nullptr)
         return;
-    FDibBitmap = *bitmap;
+    // The picture's pixels never change: sharing them is a copy that costs nothing.
+    FDibBitmap = bitmap == FPicture.Bitmap() ? FPicture.SharedBitmap() : std::make_shared<const Imaging::TBitmap32>(*bitmap);
     FDibBitmapLoaded = true;
 }
 
@@ -51,15 +52,27 @@ void TQMV::SetYOffsetFrame(int value)
 // ---------------------------------------------------------------------------------------------
 // Preparation
 
-const Imaging::TBitmap32 *TQMV::SourceImage() const
+std::shared_ptr<const Imaging::TBitmap32> TQMV::SourceImage() const
 {
-    return FStripIsJpeg ? DibBitmap() : FPicture.Bitmap();
+    if (!FStripIsJpeg)
+        return FPicture.SharedBitmap();
+    if (FDibBitmap != nullptr || !FDibBitmapLoaded)
+        return FDibBitmap;
+    return FPicture.WithPixels().SharedBitmap();
 }
 
-void TQMV::FillFrame(IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index)
+void TQMV::LetGoOfDecodedStrip()
+{
+    if (!FStripIsJpeg || FDibBitmap == nullptr || FDibBitmap != FPicture.SharedBitmap() || !FPicture.CanDecodeAgain())
+        return;
+    FDibBitmap.reset();
+    FPicture = FPicture.WithoutPixels();
+}
+
+void TQMV::FillFrame(IDeviceContext &dc, Imaging::TBitmap32 &scratch, const Imaging::TBitmap32 *source, int index)
 {
     scratch.Fill(0);
-    if (const Imaging::TBitmap32 *source = SourceImage()) {
+    if (source != nullptr) {
         const std::int64_t bandTop = static_cast<std::int64_t>(index) * FFrameHeight;
         const int columns = std::min(scratch.Width(), source->Width());
         for (int row = 0; row < scratch.Height(); ++row) {
@@ -105,12 +118,16 @@ void TQMV::CreateDXMovie()
     auto scratch = Imaging::TBitmap32::Create(FPicture.Width(), FFrameHeight);
     if (!scratch)
         return;
+    const auto source = SourceImage();
     for (int i = 0; i < FFrameCount; ++i) {
         // Create1Surface cuts into the scratch bitmap of this preparation.
         FScratch = &*scratch;
+        FSource = source.get();
         Create1Surface(i, FSurfaceWidth, FSurfaceHeight);
     }
     FScratch = nullptr;
+    FSource = nullptr;
+    LetGoOfDecodedStrip();
 }
 
 void TQMV::Create1Surface(int index, int width, int height)
@@ -138,9 +155,9 @@ void TQMV::Create1Surface(int index, int width, int height)
         return;
     }
     if (FScratch != nullptr) {
-        FillFrame(*dc, *FScratch, index);
+        FillFrame(*dc, *FScratch, FSource, index);
     } else if (auto scratch = Imaging::TBitmap32::Create(std::max(FPicture.Width(), 1), std::max(FFrameHeight, 1))) {
-        FillFrame(*dc, *scratch, index);
+        FillFrame(*dc, *scratch, SourceImage().get(), index);
     }
     slot->ReleaseDC(dc);
 }
@@ -243,6 +260,9 @@ void TQMV::DrawImageFunc()
 
 void TQMV::RestoreSurfaces()
 {
+    // Only after a loss of the surfaces: a strip whose decoded pixels were let go is decoded again,
+    // once for all its frames.
+    std::shared_ptr<const Imaging::TBitmap32> source;
     for (int i = 0; i < FFrameCount && i < MaxFrames; ++i) {
         auto &slot = FpSurface[static_cast<std::size_t>(i)];
         if (!slot)
@@ -259,8 +279,10 @@ void TQMV::RestoreSurfaces()
             Fail("Error FpSurface->GetDC (RestoreSurfaces)");
             return;
         }
+        if (source == nullptr)
+            source = SourceImage();
         if (auto scratch = Imaging::TBitmap32::Create(std::max(FPicture.Width(), 1), std::max(FFrameHeight, 1)))
-            FillFrame(*dc, *scratch, i);
+            FillFrame(*dc, *scratch, source.get(), i);
         slot->ReleaseDC(dc);
     }
 }

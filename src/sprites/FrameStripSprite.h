@@ -1,7 +1,10 @@
 // The frame-strip sprite TQMV: a vertical strip of equal frames cut once into one off-screen surface
 // per frame (at most 200), optionally stretched to a common size, drawn one frame at a time with a
 // clipped BltFast; with transparency on, each frame keys out the colour of its own top-left pixel.
-// JPEG strips are cut from their decoded copy DibBitmap, bitmap strips from the picture itself.
+// JPEG strips are cut from their decoded copy DibBitmap, bitmap strips from the picture itself. The
+// pixels are held once: DibBitmap shares the picture's own decoded pixels when it is given them, and
+// once the frames are cut those are let go (the frames hold them), to be decoded again from the
+// picture's file only should the frames need filling again.
 #pragma once
 
 #include "sprites/EngineSprite.h"
@@ -30,10 +33,11 @@ public:
     const Imaging::TPicture &Picture() const { return FPicture; }
     void SetPicture(Imaging::TPicture picture) { FPicture = std::move(picture); }
 
-    // The decoded copy of a JPEG strip. A present bitmap is copied and marks DibBitmap loaded; an
-    // absent one changes nothing.
+    // The decoded copy of a JPEG strip. A present bitmap is copied (the picture's own pixels are
+    // shared instead) and marks DibBitmap loaded; an absent one changes nothing.
     void SetFDibBitmap(const Imaging::TBitmap32 *bitmap);
-    const Imaging::TBitmap32 *DibBitmap() const { return FDibBitmap ? &*FDibBitmap : nullptr; }
+    // Null before it is set, and after the frames were cut from the picture's own pixels.
+    const Imaging::TBitmap32 *DibBitmap() const { return FDibBitmap.get(); }
     bool DibBitmapLoaded() const { return FDibBitmapLoaded; }
 
     // Cuts the strip into frame surfaces.
@@ -78,11 +82,14 @@ public:
 protected:
 
 private:
-    // The strip the frames are cut from: DibBitmap for a JPEG strip, the picture otherwise.
-    const Imaging::TBitmap32 *SourceImage() const;
+    // The strip the frames are cut from: DibBitmap for a JPEG strip, the picture otherwise; the
+    // picture's file decoded again when its pixels were let go.
+    std::shared_ptr<const Imaging::TBitmap32> SourceImage() const;
+    // Lets go of the decoded pixels of a JPEG strip whose frames hold them now.
+    void LetGoOfDecodedStrip();
     // Copies band i of the source image into the scratch bitmap (black where the source is short)
     // and stretch-draws it into the frame's surface through the device context.
-    void FillFrame(Platform::IDeviceContext &dc, Imaging::TBitmap32 &scratch, int index);
+    void FillFrame(Platform::IDeviceContext &dc, Imaging::TBitmap32 &scratch, const Imaging::TBitmap32 *source, int index);
 
     Imaging::TPicture FPicture;
     int FFrameCount = 0;
@@ -99,10 +106,11 @@ private:
     int FSurfaceWidth = 0;
     int FSurfaceHeight = 0;
     bool FStripIsJpeg = false;
-    std::optional<Imaging::TBitmap32> FDibBitmap;
+    std::shared_ptr<const Imaging::TBitmap32> FDibBitmap;
     bool FDibBitmapLoaded = false;
-    // The scratch bitmap of one frame while CreateDXMovie runs; null otherwise.
+    // The scratch bitmap of one frame and the strip's pixels while CreateDXMovie runs; null otherwise.
     Imaging::TBitmap32 *FScratch = nullptr;
+    const Imaging::TBitmap32 *FSource = nullptr;
 };
 
 } // namespace Halcyra

@@ -132,6 +132,20 @@ void TQIM::RestoreSurface()
     FpSurface->ReleaseDC(dc);
 }
 
+std::optional<TRect> TQIM::OpaqueCover() const
+{
+    if (!FpSurface || FDDBACK == nullptr || FEngine == nullptr || FTransparency)
+        return std::nullopt;
+    // DrawImage draws nothing while the primary is lost.
+    if (FDDPRIM != nullptr && FDDPRIM->IsLost() == DDResult::SurfaceLost)
+        return std::nullopt;
+    const auto blit = ClipToScreen(FShowX, FShowY, DrawWidth(), DrawHeight(), 0, 0, FEngine->Width(), FEngine->Height());
+    // A draw size that no longer fits the surface makes the blit fail.
+    if (!blit || blit->Source.Right > FpSurface->Width() || blit->Source.Bottom > FpSurface->Height())
+        return std::nullopt;
+    return TRect{blit->DestX, blit->DestY, blit->DestX + blit->Source.Width(), blit->DestY + blit->Source.Height()};
+}
+
 void TQIM::CloseDXImage()
 {
     FpSurface.reset();

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Halcyra {
@@ -42,6 +43,8 @@ public:
 
     void EngineClosing() override { CloseDXImage(); }
     void EngineRestored() override { RestoreSurface(); }
+    // Where DrawImage will copy the surface onto the back surface when no colour key is in use.
+    std::optional<Platform::TRect> OpaqueCover() const override;
 
     // Design-unit sizes: converted into the stretch size whatever Stretching is.
     void SetOriginalWidth(int value);

@@ -427,6 +427,60 @@ TEST_F(EngineTest, EachFrameStartsFromABlackBackBuffer)
     EXPECT_EQ(ScreenPixel(100, 100), 0u);
 }
 
+// A backdrop that claims to cover a fixed part of the back surface.
+class TCoveringSprite final : public IEngineSprite {
+public:
+    void EngineClosing() override {}
+    void EngineRestored() override {}
+    void EngineDestroyed() override {}
+    std::optional<TRect> OpaqueCover() const override { return Cover; }
+    std::optional<TRect> Cover;
+};
+
+TEST_F(EngineTest, TheClearLeavesOutOnlyWhatTheBackdropCovers)
+{
+    SceneMode();
+    Engine->SetEnabled(true);
+    TCoveringSprite backdrop;
+    backdrop.Cover = TRect{0, 0, 1023, 767};
+    Engine->AttachSprite(&backdrop);
+    bool paint = true;
+    Engine->OnTimer = [&](TComponent &) {
+        if (paint)
+            Engine->GetFDDBACK()->BltColorFill(std::nullopt, 0x00FFFFFFu, DDFlags::BltColorFill);
+    };
+    // Both buffers of the chain hold white frames; the next frame draws nothing.
+    const auto blankFrameAfterWhiteOnes = [&] {
+        paint = true;
+        Engine->TimerTick();
+        Engine->TimerTick();
+        paint = false;
+        Engine->TimerTick();
+    };
+    Engine->SetBackdrop(&backdrop);
+    blankFrameAfterWhiteOnes();
+    EXPECT_EQ(ScreenPixel(100, 100), 0x00FFFFFFu) << "the covered part was cleared";
+    EXPECT_EQ(ScreenPixel(1022, 766), 0x00FFFFFFu);
+    EXPECT_EQ(ScreenPixel(1023, 300), 0u) << "the last column is cleared";
+    EXPECT_EQ(ScreenPixel(300, 767), 0u) << "the last row is cleared";
+
+    backdrop.Cover = TRect{100, 200, 300, 400};
+    blankFrameAfterWhiteOnes();
+    EXPECT_EQ(ScreenPixel(150, 250), 0x00FFFFFFu);
+    for (const auto &[x, y] : {std::pair{50, 250}, {350, 250}, {150, 150}, {150, 450}, {99, 200}, {300, 399}, {100, 400}})
+        EXPECT_EQ(ScreenPixel(x, y), 0u) << x << ", " << y;
+
+    // A backdrop without a cover this frame gets the whole clear, and one taken off the engine is
+    // no backdrop any more.
+    backdrop.Cover.reset();
+    blankFrameAfterWhiteOnes();
+    EXPECT_EQ(ScreenPixel(150, 250), 0u);
+    backdrop.Cover = TRect{0, 0, 1023, 767};
+    Engine->DetachSprite(&backdrop);
+    blankFrameAfterWhiteOnes();
+    EXPECT_EQ(ScreenPixel(100, 100), 0u);
+}
+
 TEST_F(EngineTest, FlipRetriesWhileTheHardwareIsStillDrawing)
 {
     SceneMode();

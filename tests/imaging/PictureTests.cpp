@@ -54,6 +54,29 @@ TEST(Picture, StoredJpegDecodesAsTJPEGImage)
     EXPECT_EQ(load.Picture->Height(), 5);
 }
 
+TEST(Picture, PixelsLetGoAreDecodedAgainFromTheFile)
+{
+    auto load = TPicture::FromStored(MakeStoredPicture("TGIFImage", Testing::MakeGif(Small())));
+    ASSERT_TRUE(load.Picture) << load.Error;
+    ASSERT_TRUE(load.Picture->CanDecodeAgain());
+    const TPicture without = load.Picture->WithoutPixels();
+    EXPECT_EQ(without.Bitmap(), nullptr);
+    EXPECT_FALSE(without.Empty());
+    EXPECT_EQ(without.ClassName(), "TGIFImage");
+    EXPECT_EQ(without.Width(), 9);
+    EXPECT_EQ(without.Height(), 5);
+    EXPECT_NE(load.Picture->Bitmap(), nullptr) << "copies keep their own pixels";
+    const TPicture again = without.WithPixels();
+    ASSERT_NE(again.Bitmap(), nullptr);
+    EXPECT_EQ(*again.Bitmap(), Small());
+    EXPECT_EQ(again.Kind(), TGraphicKind::Gif);
+
+    // Pixels that did not come from a file have nothing to be decoded again from: they stay.
+    const TPicture made = TPicture::FromBitmap(Small());
+    EXPECT_FALSE(made.CanDecodeAgain());
+    EXPECT_EQ(made.WithoutPixels().Bitmap(), made.Bitmap());
+}
+
 TEST(Picture, ClassNameChoosesTheDecoder)
 {
     // A bitmap file stored under the JPEG class is refused by the JPEG decoder.

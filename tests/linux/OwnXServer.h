@@ -17,8 +17,9 @@ namespace Halcyra::Testing {
 // Name is empty when no server could be started.
 class TOwnXServer {
 public:
-    // Extra arguments go to Xvfb ("-ac" lets clients of other users in).
-    explicit TOwnXServer(const std::vector<std::string> &extraArguments = {})
+    // Extra arguments go to Xvfb ("-ac" lets clients of other users in); a launcher runs it (for
+    // example as another user).
+    explicit TOwnXServer(const std::vector<std::string> &extraArguments = {}, const std::vector<std::string> &launcher = {})
     {
         // The server picks a free display itself and writes its number to the pipe: two tests that
         // start servers at the same moment cannot both take the same one.
@@ -28,6 +29,7 @@ public:
         std::vector<std::string> words = {"Xvfb", "-displayfd", std::to_string(pipeEnds[1]), "-screen", "0",
                                           "1024x768x24", "-nolisten", "tcp"};
         words.insert(words.end(), extraArguments.begin(), extraArguments.end());
+        words.insert(words.begin(), launcher.begin(), launcher.end());
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);

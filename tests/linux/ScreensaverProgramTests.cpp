@@ -1,9 +1,9 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
 // test creates, a preview window destroyed before it is shown, the password mode, the settings dialog
 // with the key file it writes, and the running saver: its animated scene, its input and exit, its
-// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser, and a
-// news feed fetched over https from a TLS server on 127.0.0.1. The program keeps its settings in
-// folders of the test's own.
+// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser, a news
+// feed fetched over https from a TLS server on 127.0.0.1, a larger screen and a second monitor. The
+// program keeps its settings in folders of the test's own.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
@@ -19,6 +19,7 @@
 #include "platform/Resources.h"
 #include "support/TestPictures.h"
 #include "platform/linux/FileRegistry.h"
+#include "platform/linux/X11FramePainter.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
 #include <chrono>
@@ -34,6 +36,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -355,6 +358,120 @@ TEST_F(RunningSaver, ShowsTheHeadlinesOfAnHttpsFeed)
     EXPECT_TRUE(title) << "the feed's name is not shown";
     EXPECT_TRUE(Running(run.Pid));
     PressKey(FDisplay, XK_Escape);
+    std::string errors;
+    EXPECT_EQ(Finish(run, &errors), 0) << errors;
+}
+
+// The running saver on a screen larger than its scene, and on a desktop of two monitors side by
+// side: 1024 × 768, the primary, and 800 × 600 right of it, which the test's connection defines as
+// RandR monitors (they last as long as it does).
+class SaverOnTodaysScreens : public testing::Test {
+protected:
+    void Serve(const std::string &screen)
+    {
+        FServer = std::make_unique<TOwnXServer>(std::vector<std::string>{"-screen", "0", screen});
+        if (FServer->Name.empty())
+            GTEST_SKIP() << "Xvfb could not be started";
+        FDisplay = XOpenDisplay(FServer->Name.c_str());
+        ASSERT_NE(FDisplay, nullptr);
+        XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+    }
+    void TearDown() override
+    {
+        if (FDisplay != nullptr)
+            XCloseDisplay(FDisplay);
+    }
+
+    void DefineMonitor(const char *name, int x, int y, int width, int height, bool primary)
+    {
+        const Window root = DefaultRootWindow(FDisplay);
+        XRRScreenResources *resources = XRRGetScreenResourcesCurrent(FDisplay, root);
+        ASSERT_NE(resources, nullptr);
+        // The primary takes the server's only output, which would otherwise be a monitor of its own.
+        XRRMonitorInfo *monitor = XRRAllocateMonitor(FDisplay, primary ? 1 : 0);
+        monitor->name = XInternAtom(FDisplay, name, False);
+        monitor->x = x;
+        monitor->y = y;
+        monitor->width = width;
+        monitor->height = height;
+        monitor->mwidth = width / 4;
+        monitor->mheight = height / 4;
+        monitor->primary = primary;
+        if (primary)
+            monitor->outputs[0] = resources->outputs[0];
+        XRRSetMonitor(FDisplay, root, monitor);
+        XSync(FDisplay, False);
+        XFree(monitor);
+        XRRFreeScreenResources(resources);
+    }
+
+    // How many pixels of a grid over the area are not black.
+    int LitPixels(int left, int top, int right, int bottom)
+    {
+        int lit = 0;
+        for (int y = top; y < bottom; y += 23)
+            for (int x = left; x < right; x += 17)
+                lit += ScreenPixel(FDisplay, x, y) != 0 ? 1 : 0;
+        return lit;
+    }
+
+    std::unique_ptr<TOwnXServer> FServer;
+    Display *FDisplay = nullptr;
+};
+
+TEST_F(SaverOnTodaysScreens, ALargerScreenShowsTheSceneLetterboxedWithBlackBars)
+{
+    Serve("1920x1080x24");
+    TSettingsHome settings;
+    TRun run = Start({"/s"}, true, FServer->Name, &settings);
+    const Window window = FindWindowOf(FDisplay, run.Pid, "halcyra-screensaver");
+    ASSERT_NE(window, 0u);
+    XWindowAttributes attributes;
+    ASSERT_NE(XGetWindowAttributes(FDisplay, window, &attributes), 0);
+    EXPECT_EQ(attributes.width, 1920) << "the window covers the screen, window manager or not";
+    EXPECT_EQ(attributes.height, 1080);
+    // The picture is 1440 × 1080 from x 240: the background's pixel (20, 20) is where its column
+    // and row are shown.
+    const Platform::TLetterboxScale scale(1920, 1080, 1024, 768);
+    ASSERT_EQ(scale.Target(), (Platform::TRect{240, 0, 1680, 1080}));
+    const Imaging::TPicture background = ModulePicture("QIM1");
+    ASSERT_TRUE(ScreenShows(FDisplay, 240 + scale.FirstColumnOf(20), scale.FirstRowOf(20), background.Bitmap()->GetPixel(20, 20)))
+        << "the background never showed in its place";
+    EXPECT_EQ(LitPixels(0, 0, 240, 1080), 0) << "the left bar";
+    EXPECT_EQ(LitPixels(1680, 0, 1920, 1080), 0) << "the right bar";
+    EXPECT_GT(LitPixels(240, 0, 1680, 1080), 1000);
+    PressKey(FDisplay, XK_Escape);
+    std::string errors;
+    EXPECT_EQ(Finish(run, &errors), 0) << errors;
+}
+
+TEST_F(SaverOnTodaysScreens, TheOtherMonitorIsBlackAndAMoveThereEndsTheRun)
+{
+    Serve("1824x768x24");
+    DefineMonitor("Left", 0, 0, 1024, 768, true);
+    DefineMonitor("Right", 1024, 0, 800, 600, false);
+    // The pointer waits on the second monitor; the desktop is white there until the saver covers it.
+    const Window root = DefaultRootWindow(FDisplay);
+    XSetWindowBackground(FDisplay, root, WhitePixel(FDisplay, DefaultScreen(FDisplay)));
+    XClearWindow(FDisplay, root);
+    XWarpPointer(FDisplay, None, root, 0, 0, 0, 0, 1300, 300);
+    XSync(FDisplay, False);
+    ASSERT_GT(LitPixels(1024, 0, 1824, 600), 0);
+    TSettingsHome settings;
+    TRun run = Start({"/s"}, true, FServer->Name, &settings);
+    const Imaging::TPicture background = ModulePicture("QIM1");
+    ASSERT_TRUE(ScreenShows(FDisplay, 20, 20, background.Bitmap()->GetPixel(20, 20))) << "the scene never showed on the primary";
+    EXPECT_EQ(LitPixels(1024, 0, 1824, 600), 0) << "the second monitor is not covered in black";
+
+    // Its first mouse event, where the pointer is, only records the place; a move within 5 pixels
+    // goes on, a longer one ends the run.
+    XTestFakeMotionEvent(FDisplay, -1, 1303, 302, CurrentTime);
+    XSync(FDisplay, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(Running(run.Pid)) << "a move within 5 pixels ended the run";
+    EXPECT_EQ(LitPixels(1024, 0, 1824, 600), 0);
+    XTestFakeMotionEvent(FDisplay, -1, 1340, 302, CurrentTime);
+    XSync(FDisplay, False);
     std::string errors;
     EXPECT_EQ(Finish(run, &errors), 0) << errors;
 }

@@ -54,29 +54,27 @@ TEST(SdlPresenter, FramesReachTheWindow)
     EXPECT_FALSE(presenter.ReadBack());
 }
 
-TEST(SdlPresenter, TakesTheApplicationsWindowAndShowsTheTimerThreadsFramesOnItsOwnThread)
+TEST(SdlPresenter, TakesTheApplicationsWindowAndShowsTheTimerThreadsFrames)
 {
     if (!HaveDisplay())
         GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
     ApplySdlHints();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
-    // The application makes its window and paints it black through the window surface.
-    SDL_Window *window = SDL_CreateWindow("saver", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1024, 768,
-                                          SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+    // The application makes its window, black until drawn.
+    SDL_Window *window = CreateCoveringWindow("saver", TRect{0, 0, 1024, 768});
     ASSERT_NE(window, nullptr);
-    if (SDL_Surface *surface = SDL_GetWindowSurface(window)) {
-        SDL_FillRect(surface, nullptr, 0);
-        SDL_UpdateWindowSurface(window);
-    }
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
-    {
-        TSdlPresenter presenter;
+    for (const TSdlPainting painting : {TSdlPainting::PainterWhereX11, TSdlPainting::WindowSurface}) {
+        const bool painted = painting == TSdlPainting::PainterWhereX11;
+        SCOPED_TRACE(painted ? "painted on the presenter's own connection" : "through the SDL window's surface");
+        TSdlPresenter presenter(std::make_unique<TRandrGamma>(), painting);
         ASSERT_TRUE(presenter.Open(static_cast<TWindowHandle>(info.info.x11.window), 1024, 768));
         EXPECT_FALSE(presenter.OwnsWindow());
+        EXPECT_EQ(presenter.Painted(), painted);
         auto frame = Imaging::TBitmap32::Create(1024, 768);
-        frame->Fill(0x00FF8000u);
+        frame->Fill(painted ? 0x00FF8000u : 0x000080FFu);
         std::thread timer([&] {
             for (int i = 0; i < 5; ++i)
                 presenter.Present(*frame);
@@ -84,16 +82,17 @@ TEST(SdlPresenter, TakesTheApplicationsWindowAndShowsTheTimerThreadsFramesOnItsO
         timer.join();
         auto waiting = presenter.ReadBack();
         ASSERT_TRUE(waiting);
-        EXPECT_EQ(waiting->GetPixel(waiting->Width() / 2, waiting->Height() / 2), 0u) << "SDL was called off its thread";
-        // The event loop of this thread shows the frame.
+        // The painter makes no SDL call: the frame shows at once. Through the surface it waits for
+        // this thread's event loop.
+        EXPECT_EQ(waiting->GetPixel(waiting->Width() / 2, waiting->Height() / 2), painted ? 0x00FF8000u : 0u);
         int announced = 0;
         SDL_Event event;
         while (SDL_PollEvent(&event))
             announced += TSdlPresenter::HandleEvent(event) ? 1 : 0;
-        EXPECT_EQ(announced, 1) << "frames not yet shown are replaced, not queued";
+        EXPECT_EQ(announced, painted ? 0 : 1) << "frames not yet shown are replaced, not queued";
         auto shown = presenter.ReadBack();
         ASSERT_TRUE(shown);
-        EXPECT_EQ(shown->GetPixel(shown->Width() / 2, shown->Height() / 2), 0x00FF8000u);
+        EXPECT_EQ(shown->GetPixel(shown->Width() / 2, shown->Height() / 2), painted ? 0x00FF8000u : 0x000080FFu);
     }
     SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

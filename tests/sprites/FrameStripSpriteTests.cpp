@@ -156,6 +156,48 @@ TEST_F(FrameStripTest, JpegStripIsCutFromItsDibBitmap)
     });
     EXPECT_EQ(screen.GetPixel(105, 105), 0x00AA0000u);
     EXPECT_EQ(screen.GetPixel(205, 105), 0x0000BB00u);
+    EXPECT_NE(sprite.DibBitmap(), nullptr) << "a copy of other pixels is the only source of the frames";
+}
+
+TEST_F(FrameStripTest, AJpegStripCutFromItsOwnPixelsHoldsThemOnlyInItsFrames)
+{
+    Open();
+    auto jpeg = Imaging::TPicture::FromFile(Imaging::TGraphicKind::Jpeg, Testing::MakeJpeg(Strip(16, 16, 4)));
+    ASSERT_TRUE(jpeg.Picture) << jpeg.Error;
+    const TBitmap32 decoded = *jpeg.Picture->Bitmap();
+    TQMV sprite(Engine.get());
+    sprite.SetPicture(*jpeg.Picture);
+    sprite.SetFDibBitmap(sprite.Picture().Bitmap());
+    EXPECT_EQ(sprite.DibBitmap(), sprite.Picture().Bitmap()) << "the decoded copy is the picture's own pixels";
+    Prepare(sprite, sprite.Picture(), 16);
+    jpeg.Picture.reset();
+    EXPECT_EQ(sprite.GetErrorResult(), "");
+    EXPECT_EQ(sprite.Picture().Bitmap(), nullptr) << "the pixels outlived the cutting";
+    EXPECT_EQ(sprite.DibBitmap(), nullptr);
+    EXPECT_EQ(sprite.Picture().Width(), 16);
+    EXPECT_EQ(sprite.Picture().Height(), 64);
+    EXPECT_FALSE(sprite.Picture().Empty());
+
+    // Every way the frames are filled again takes the same pixels: a loss of the surfaces, and a
+    // second preparation.
+    sprite.SetShowX(100);
+    sprite.SetShowY(100);
+    const auto showsTheStrip = [&](const char *after) {
+        for (int frame = 0; frame < 4; ++frame) {
+            const auto screen = Frame([&] {
+                sprite.SetNumberFrame(frame);
+                sprite.DrawMovie();
+            });
+            for (const auto &[x, y] : {std::pair{0, 0}, {7, 9}, {15, 15}})
+                EXPECT_EQ(screen.GetPixel(100 + x, 100 + y), decoded.GetPixel(x, frame * 16 + y)) << after << ", frame " << frame;
+        }
+    };
+    showsTheStrip("the cutting");
+    Display.LoseAllSurfaces();
+    showsTheStrip("a loss of the surfaces");
+    EXPECT_EQ(sprite.Picture().Bitmap(), nullptr) << "the pixels decoded for the refill outlived it";
+    sprite.CreateDXMovie();
+    showsTheStrip("a second preparation");
 }
 
 TEST_F(FrameStripTest, AbsentDibBitmapChangesNothing)

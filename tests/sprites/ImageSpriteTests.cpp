@@ -263,6 +263,53 @@ TEST_F(ImageSpriteTest, DrawingWhileThePrimaryIsLostReportsLostSurface)
     EXPECT_TRUE(Display.BltFasts().empty());
 }
 
+TEST_F(ImageSpriteTest, TheOpaqueCoverIsWhereAnUnkeyedDrawLands)
+{
+    Open();
+    TQIM background(Engine.get());
+    Prepare(background, Columns(1024, 768), 0, 0);
+    EXPECT_EQ(background.OpaqueCover(), (TRect{0, 0, 1023, 767})) << "the last column and row are not drawn";
+    TQIM left(Engine.get());
+    Prepare(left, Columns(100, 50), -10, 20);
+    EXPECT_EQ(left.OpaqueCover(), (TRect{0, 20, 90, 70}));
+
+    TQIM keyed(Engine.get());
+    Prepare(keyed, Columns(100, 50), 0, 0, true);
+    EXPECT_EQ(keyed.OpaqueCover(), std::nullopt) << "its black pixels let the clear show";
+    TQIM unprepared(Engine.get());
+    EXPECT_EQ(unprepared.OpaqueCover(), std::nullopt);
+    TQIM offScreen(Engine.get());
+    Prepare(offScreen, Columns(100, 50), 1023, 0);
+    EXPECT_EQ(offScreen.OpaqueCover(), std::nullopt);
+    TQIM resized(Engine.get());
+    resized.SetStretching(true);
+    resized.SetStretchWidth(40);
+    resized.SetStretchHeight(40);
+    Prepare(resized, Columns(40, 40), 0, 0);
+    resized.SetStretchWidth(80);
+    EXPECT_EQ(resized.OpaqueCover(), std::nullopt) << "a draw size past the surface's fails to draw";
+    Display.SetPrimaryLost(true);
+    EXPECT_EQ(background.OpaqueCover(), std::nullopt) << "nothing is drawn while the primary is lost";
+}
+
+TEST_F(ImageSpriteTest, ABackdropLeavesTheFrameAsAWholeClearWould)
+{
+    Open();
+    TQIM background(Engine.get());
+    background.SetStretching(true);
+    background.SetOriginalWidth(1024);
+    background.SetOriginalHeight(768);
+    Prepare(background, MakeBitmap(1024, 768, [](int x, int y) { return static_cast<std::uint32_t>(x * 4096 + y); }), 0, 0);
+    const auto whiteFrame = [&] { Engine->GetFDDBACK()->BltColorFill(std::nullopt, 0x00FFFFFFu, DDFlags::BltColorFill); };
+    Frame(whiteFrame);
+    Frame(whiteFrame);
+    const auto cleared = Frame([&] { background.DrawImage(); });
+    Engine->SetBackdrop(&background);
+    Frame(whiteFrame);
+    Frame(whiteFrame);
+    EXPECT_EQ(Frame([&] { background.DrawImage(); }), cleared);
+}
+
 struct TBlitFailure {
     TDDResult Result;
     const char *Text;

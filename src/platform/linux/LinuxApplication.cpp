@@ -1,9 +1,12 @@
-// Linux backend of the application: an SDL2 window and event loop for the full-screen saver, a GTK 3
-// window and main loop for dialogs, GTK message boxes (standard error when there is no desktop), and
-// for the display programs a host's window with a loop that sleeps until woken. The termination
-// signals are taken on a thread of their own; the saver's window runs only while it can be seen.
+// Linux backend of the application: an SDL2 window and event loop for the full-screen saver (the
+// scene on the primary monitor, a black window over every other, input on any of them counting), a
+// GTK 3 window and main loop for dialogs, GTK message boxes (standard error when there is no
+// desktop), and for the display programs a host's window with a loop that sleeps until woken. The
+// termination signals are taken on a thread of their own; the saver's window runs only while it can
+// be seen.
 #include "platform/Application.h"
 #include "platform/UiWorkQueue.h"
+#include "platform/linux/LinuxMonitors.h"
 #include "platform/linux/ScreenGamma.h"
 #include "platform/linux/SdlPresenter.h"
 #include "platform/linux/X11WindowPresenter.h"
@@ -28,6 +31,7 @@
 #include <thread>
 #include <utility>
 #include <unistd.h>
+#include <vector>
 
 namespace Halcyra::Platform {
 namespace {
@@ -153,9 +157,11 @@ public:
         XSetIOErrorHandler(LostXServer);
         const Window target = window != 0 ? static_cast<Window>(window) : DefaultRootWindow(connection);
         XWindowAttributes attributes;
-        const unsigned long errors = X11ErrorCount();
-        const bool exists = XGetWindowAttributes(connection, target, &attributes) != 0 && XSync(connection, False) &&
-                            X11ErrorCount() == errors;
+        bool exists = false;
+        {
+            TX11ErrorTrap trap(connection);
+            exists = XGetWindowAttributes(connection, target, &attributes) != 0 && !trap.Failed();
+        }
         if (!exists) {
             XCloseDisplay(connection);
             char text[64];
@@ -198,6 +204,8 @@ public:
     {
         if (FSdlWindow != nullptr)
             (visible ? SDL_ShowWindow : SDL_HideWindow)(FSdlWindow);
+        for (const TCoverWindow &cover : FCoverWindows)
+            (visible ? SDL_ShowWindow : SDL_HideWindow)(cover.Window);
         if (FGtkWindow != nullptr)
             (visible ? gtk_widget_show : gtk_widget_hide)(FGtkWindow);
     }
@@ -396,15 +404,21 @@ private:
             FSdlStarted = true;
             FSdlWakeEvent = SDL_RegisterEvents(1);
         }
-        FSdlWindow = SDL_CreateWindow(GetTitle().c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1024, 768,
-                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+        // Each window is made over its monitor: a window manager makes it cover that monitor, and
+        // without one it does so itself. The other monitors get black windows first, so that the
+        // scene's, made last, has the keyboard.
+        std::vector<TRect> monitors = DesktopMonitors();
+        if (monitors.empty())
+            monitors.push_back(TRect{0, 0, 1024, 768});
+        for (std::size_t i = 1; i < monitors.size(); ++i)
+            if (SDL_Window *cover = CreateCoveringWindow(GetTitle(), monitors[i]))
+                FCoverWindows.push_back(TCoverWindow{cover, SDL_GetWindowID(cover), monitors[i].Left, monitors[i].Top});
+        FSdlWindow = CreateCoveringWindow(GetTitle(), monitors.front());
         if (FSdlWindow == nullptr)
             return 0;
-        // Painted through the window's own surface: creating a renderer may recreate the window.
-        if (SDL_Surface *surface = SDL_GetWindowSurface(FSdlWindow)) {
-            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-            SDL_UpdateWindowSurface(FSdlWindow);
-        }
+        FSdlWindowLeft = monitors.front().Left;
+        FSdlWindowTop = monitors.front().Top;
+        SDL_RaiseWindow(FSdlWindow);
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
         if (SDL_GetWindowWMInfo(FSdlWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
@@ -438,6 +452,9 @@ private:
             SDL_DestroyWindow(FSdlWindow);
             FSdlWindow = nullptr;
         }
+        for (const TCoverWindow &cover : FCoverWindows)
+            SDL_DestroyWindow(cover.Window);
+        FCoverWindows.clear();
         if (FGtkWindow != nullptr) {
             gtk_widget_destroy(FGtkWindow);
             FGtkWindow = nullptr;
@@ -488,8 +505,17 @@ private:
                 FEvents.OnKeyDown(KeyOf(event.key.keysym.sym));
             break;
         case SDL_MOUSEMOTION:
-            if (FEvents.OnMouseMove)
-                FEvents.OnMouseMove(event.motion.x, event.motion.y);
+            // On the desktop's coordinates, so that a move from one monitor's window to another's
+            // counts as the distance it is: each window lies where its monitor does.
+            if (FEvents.OnMouseMove) {
+                int left = FSdlWindowLeft, top = FSdlWindowTop;
+                for (const TCoverWindow &cover : FCoverWindows)
+                    if (cover.Id == event.motion.windowID) {
+                        left = cover.Left;
+                        top = cover.Top;
+                    }
+                FEvents.OnMouseMove(left + event.motion.x, top + event.motion.y);
+            }
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (FEvents.OnMouseDown)
@@ -500,6 +526,8 @@ private:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE)
                 CloseRequested();
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                // Any of the saver's windows, the black ones too: the focus moving from one to
+                // another is a loss followed at once by a gain.
                 FFocused = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
                 // Each gain and loss is told, as before: the scene's own state decides what changes.
                 FActive = !FFocused;
@@ -514,6 +542,17 @@ private:
     std::string FTitle;
     TWindowEvents FEvents;
     SDL_Window *FSdlWindow = nullptr;
+    // Where the scene's window lies on the desktop, and the black windows over the monitors other
+    // than the primary with theirs.
+    int FSdlWindowLeft = 0;
+    int FSdlWindowTop = 0;
+    struct TCoverWindow {
+        SDL_Window *Window;
+        Uint32 Id;
+        int Left;
+        int Top;
+    };
+    std::vector<TCoverWindow> FCoverWindows;
     GtkWidget *FGtkWindow = nullptr;
     Uint32 FSdlWakeEvent = 0;
     // Wakes the display program's loop; -1 until it hosts.

@@ -1,6 +1,7 @@
 // The display of Linux: soft surfaces presented through SDL, or into the host's window for the
-// display programs, one primary display driver and one device per monitor SDL reports.
+// display programs, one primary display driver and one device per monitor of the desktop.
 #include "platform/Display.h"
+#include "platform/linux/LinuxMonitors.h"
 #include "platform/linux/SdlPresenter.h"
 #include "platform/linux/X11WindowPresenter.h"
 #include "platform/soft/SoftDisplay.h"
@@ -55,12 +56,16 @@ private:
 TSoftDisplayConfig LinuxDisplayConfig()
 {
     TSoftDisplayConfig config;
-    int monitors = 1;
+    std::size_t found = 1;
     // A display program draws into one window: the monitors are the host's business.
-    if (HostedWindow() == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-        monitors = std::max(1, SDL_GetNumVideoDisplays());
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (HostedWindow() == 0) {
+        found = DesktopMonitors().size();
+        if (found == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            found = DesktopMonitors().size();
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
     }
+    const int monitors = std::max(1, static_cast<int>(found));
     config.Monitors = monitors;
     for (int i = 0; i < monitors; ++i) {
         TDeviceGuid guid;

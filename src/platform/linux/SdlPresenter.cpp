@@ -1,15 +1,15 @@
 // The SDL presenter. Frames arrive on the frame timer's thread and, at enabling, on the user-
-// interface thread. The timer thread only copies its frame and posts an event; the user-interface
-// thread copies it into the window's surface and shows it, so every SDL video call is made on the
-// thread that made the window, and the frame thread never waits for the user-interface thread (only
-// for a copy under the lock). A frame of the window's size goes into the surface row by row, in
-// the same pixel format: no renderer or texture stands between them.
+// interface thread. An X11 window is painted by the frame painter under the presenter's lock on
+// whichever thread presents. For another window the timer thread only copies its frame and posts an
+// event; the user-interface thread copies it into the window's surface and shows it, so every SDL
+// video call is made on the thread that made the window, and the frame thread never waits for the
+// user-interface thread (only for a copy under the lock).
 #include "platform/linux/SdlPresenter.h"
+
+#include "platform/linux/LinuxMonitors.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
-
-#include <algorithm>
 
 namespace Halcyra::Platform {
 
@@ -45,29 +45,33 @@ void ApplySdlHints()
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
-TRect LetterboxRect(int windowWidth, int windowHeight, int width, int height)
+SDL_Window *CreateCoveringWindow(const std::string &title, const TRect &area)
 {
-    if (windowWidth <= 0 || windowHeight <= 0 || width <= 0 || height <= 0)
-        return TRect{};
-    // Compare windowWidth / windowHeight with width / height without rounding.
-    const auto wide = static_cast<long long>(windowWidth) * height;
-    const auto tall = static_cast<long long>(windowHeight) * width;
-    int targetWidth = windowWidth;
-    int targetHeight = windowHeight;
-    if (wide > tall)
-        targetWidth = static_cast<int>(tall / height);
-    else if (wide < tall)
-        targetHeight = static_cast<int>(wide / width);
-    const int left = (windowWidth - targetWidth) / 2;
-    const int top = (windowHeight - targetHeight) / 2;
-    return TRect{left, top, left + targetWidth, top + targetHeight};
+    SDL_Window *window = SDL_CreateWindow(title.c_str(), area.Left, area.Top, area.Width(), area.Height(),
+                                          SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+    if (window == nullptr)
+        return nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        // The X server paints it black wherever it shows: no picture of the window's size is kept
+        // for that (SDL's own window surface would be one).
+        XSetWindowBackground(info.info.x11.display, info.info.x11.window, 0);
+        XClearWindow(info.info.x11.display, info.info.x11.window);
+        XFlush(info.info.x11.display);
+    } else if (SDL_Surface *surface = SDL_GetWindowSurface(window)) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(window);
+    }
+    return window;
 }
 
 TSdlPresenter::TSdlPresenter() : TSdlPresenter(std::make_unique<TRandrGamma>())
 {
 }
 
-TSdlPresenter::TSdlPresenter(std::unique_ptr<IScreenGamma> gamma) : FGamma(std::move(gamma))
+TSdlPresenter::TSdlPresenter(std::unique_ptr<IScreenGamma> gamma, TSdlPainting painting, TX11Scaling scaling)
+    : FPainting(painting), FPainter(scaling), FGamma(std::move(gamma))
 {
 }
 
@@ -92,12 +96,21 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
     FWindow = FindWindow(handle);
     FOwnWindow = FWindow == nullptr;
     if (FOwnWindow) {
-        FWindow = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                   SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+        const auto monitors = DesktopMonitors();
+        FWindow = CreateCoveringWindow("", monitors.empty() ? TRect{0, 0, width, height} : monitors.front());
         if (FWindow == nullptr)
             return false;
     } else {
         SDL_SetWindowFullscreen(FWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    FWidth = width;
+    FHeight = height;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (FPainting == TSdlPainting::PainterWhereX11 && SDL_GetWindowWMInfo(FWindow, &info) && info.subsystem == SDL_SYSWM_X11 &&
+        FPainter.Open(static_cast<unsigned long>(info.info.x11.window), width, height)) {
+        FGammaCaptured = FGamma->Capture();
+        return true;
     }
     auto frame = Imaging::TBitmap32::Create(width, height);
     if (!frame) {
@@ -110,8 +123,6 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
         Release();
         return false;
     }
-    FWidth = width;
-    FHeight = height;
     Show();
     // The ramps in effect now are given back at Close; a screen without gamma has none.
     FGammaCaptured = FGamma->Capture();
@@ -121,6 +132,10 @@ bool TSdlPresenter::Open(TWindowHandle handle, int width, int height)
 void TSdlPresenter::Present(const Imaging::TBitmap32 &frame)
 {
     std::lock_guard lock(FMutex);
+    if (FPainter.IsOpen()) {
+        FPainter.Paint(frame);
+        return;
+    }
     if (FFrameSurface == nullptr || frame.Width() != FWidth || frame.Height() != FHeight)
         return;
     // Same size: the copy reuses the bitmap's memory, which the frame surface points into. Only the
@@ -191,6 +206,8 @@ bool TSdlPresenter::SetGammaRamp(const TGammaRamp &ramp)
 std::optional<Imaging::TBitmap32> TSdlPresenter::ReadBack()
 {
     std::lock_guard lock(FMutex);
+    if (FPainter.IsOpen())
+        return FPainter.ReadBack();
     SDL_Surface *window = FFrameSurface != nullptr ? SDL_GetWindowSurface(FWindow) : nullptr;
     if (window == nullptr)
         return std::nullopt;
@@ -221,6 +238,7 @@ void TSdlPresenter::Release()
     if (FGammaCaptured)
         FGamma->Restore();
     FGammaCaptured = false;
+    FPainter.Close();
     FFrameWaiting = false;
     if (FFrameSurface != nullptr)
         SDL_FreeSurface(FFrameSurface);
