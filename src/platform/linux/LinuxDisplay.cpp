@@ -56,11 +56,12 @@ TSoftDisplayConfig LinuxDisplayConfig()
 {
     TSoftDisplayConfig config;
     int monitors = 1;
-    // A display program draws into one window: the monitors are the host's business.
-    if (HostedWindow() == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+    // A display program draws into one window: the monitors are the host's business. SDL's video
+    // stays up once started, for the saver's window that follows: closing its connections here
+    // would let an X server whose only client this is reset, and the window's connection made
+    // during the reset fails.
+    if (HostedWindow() == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
         monitors = std::max(1, SDL_GetNumVideoDisplays());
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
     config.Monitors = monitors;
     for (int i = 0; i < monitors; ++i) {
         TDeviceGuid guid;
