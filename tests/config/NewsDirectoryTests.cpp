@@ -147,7 +147,7 @@ TEST_F(NewsDirectory, PickingACategoryListsItsFeedsAndTakesTheFirstAddress)
     EXPECT_EQ(Form->GetPendingRSS_Url(), "http://code.example/rss");
     EXPECT_EQ(Server->GetRequests().size(), requests);
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().RSS_Url, "http://code.example/rss");
+    EXPECT_EQ(Stored().value().RSS_Url, "http://code.example/rss");
 }
 
 TEST_F(NewsDirectory, ACategoryWithoutFeedsKeepsTheAddress)
@@ -252,11 +252,11 @@ TEST_F(NewsDirectory, ATypedAddressIsPendingAtOnceAndOnlyOkStoresIt)
     EXPECT_EQ(Form->GetPendingRSS_Url(), "http://mine.example/rss");
     EXPECT_EQ(View->GetText(TId::StaticText3), "World & News") << "typing does not refresh the title";
     Click(TId::BTCancel);
-    EXPECT_EQ(Stored().RSS_Url, FeedUrl());
+    EXPECT_EQ(Stored().value().RSS_Url, FeedUrl());
     Open();
     Type(TId::UrlNews, "http://mine.example/rss");
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().RSS_Url, "http://mine.example/rss");
+    EXPECT_EQ(Stored().value().RSS_Url, "http://mine.example/rss");
 }
 
 TEST(NewsDirectoryAnswers, EntriesAreTakenVerbatimAndBounded)
