@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -58,6 +59,18 @@ int LostXServer(Display *)
     RestoreGammaInEmergency();
     _exit(0);
 }
+
+// Runs its work when the scope is left, by return or by exception.
+class TOnScopeExit {
+public:
+    explicit TOnScopeExit(std::function<void()> work) : FWork(std::move(work)) {}
+    ~TOnScopeExit() { FWork(); }
+    TOnScopeExit(const TOnScopeExit &) = delete;
+    TOnScopeExit &operator=(const TOnScopeExit &) = delete;
+
+private:
+    std::function<void()> FWork;
+};
 
 class TLinuxApplication;
 
@@ -109,14 +122,18 @@ public:
             GSignalTarget = this;
         }
         std::thread([signals] {
+            bool handedOver = false;
             for (;;) {
                 int taken = 0;
                 if (sigwait(&signals, &taken) != 0)
                     continue;
-                if (TakeSignal())
+                if (!handedOver && TakeSignal()) {
+                    handedOver = true;
                     continue;
-                // No window whose run could end in order: the signal ends the process as it would
-                // have, once the screen's ramps are given back.
+                }
+                // No window whose run could end in order, or a second signal while that run still
+                // ends: the signal ends the process as it would have, once the screen's ramps are
+                // given back.
                 RestoreGammaInEmergency();
                 std::signal(taken, SIG_DFL);
                 sigset_t one;
@@ -228,6 +245,13 @@ public:
 
     void Run() override
     {
+        // However the loop ends, a handler's error included, the window goes before anything else is
+        // shown, and a termination signal no longer waits for a loop that has stopped.
+        const TOnScopeExit endOfLoop([this] {
+            FLoopCanClose = false;
+            FQueue.Close();
+            DestroyWindows();
+        });
         if (FHosting) {
             RunHosted();
         } else if (FGtkWindow != nullptr) {
@@ -249,9 +273,6 @@ public:
                 ProcessMessages();
             }
         }
-        FLoopCanClose = false;
-        FQueue.Close();
-        DestroyWindows();
     }
 
     void ProcessMessages() override
@@ -391,7 +412,7 @@ private:
                 SDL_Quit();
                 return 0;
             }
-                if (driver == "x11")
+            if (driver == "x11")
                 XSetIOErrorHandler(LostXServer);
             FSdlStarted = true;
             FSdlWakeEvent = SDL_RegisterEvents(1);
