@@ -71,19 +71,6 @@ TEST(LinuxClock, NowIsAPlausibleLocalTime)
     EXPECT_TRUE(now.Milliseconds >= 0 && now.Milliseconds <= 999);
 }
 
-TEST(WebPageAddress, OnlyHttpAndHttpsAddressesAreWebPages)
-{
-    EXPECT_TRUE(IsWebPageAddress("http://example.org/news?a=1&b=2"));
-    EXPECT_TRUE(IsWebPageAddress("HTTPS://example.org/"));
-    EXPECT_FALSE(IsWebPageAddress("http://"));
-    EXPECT_FALSE(IsWebPageAddress("file:///etc/passwd"));
-    EXPECT_FALSE(IsWebPageAddress("/usr/bin/xterm"));
-    EXPECT_FALSE(IsWebPageAddress("calc.exe"));
-    EXPECT_FALSE(IsWebPageAddress("javascript:alert(1)"));
-    EXPECT_FALSE(IsWebPageAddress("http://example.org/\nrm -rf /"));
-    EXPECT_FALSE(IsWebPageAddress(""));
-}
-
 // A stand-in for xdg-open, first on PATH, that writes each argument it got on a line of its own.
 class LinuxWebBrowser : public testing::Test {
 protected:
@@ -118,9 +105,9 @@ protected:
 
 TEST_F(LinuxWebBrowser, TheAddressReachesTheOpenerAsOneArgument)
 {
-    const std::string address = "http://example.org/a b;touch x$(id)`id`&c='d'";
-    ASSERT_TRUE(SystemWebBrowser().OpenPage(address));
-    EXPECT_EQ(Received(), address + "\n");
+    // As the browser is handed it: the blank and the backquotes percent-encoded, the rest as written.
+    ASSERT_TRUE(SystemWebBrowser().OpenPage("http://example.org/a b;touch x$(id)`id`&c='d'"));
+    EXPECT_EQ(Received(), "http://example.org/a%20b;touch%20x$(id)%60id%60&c='d'\n");
     EXPECT_FALSE(fs::exists("x")) << "nothing was run by a shell";
 }
 
