@@ -2,6 +2,7 @@
 // in GtkFixed containers, the client area's backdrop painted under them, and drawing areas for the
 // painted controls.
 #include "platform/SettingsDialogView.h"
+#include "platform/linux/LinuxDesktop.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -556,8 +557,8 @@ private:
 
 std::unique_ptr<ISettingsDialogView> CreateSettingsDialogWindow(const TDialogDescription &description)
 {
-    if (!gtk_init_check(nullptr, nullptr))
-        return nullptr;
+    if (!StartGtkOnX11())
+        throw NoDisplayError();
     return std::make_unique<TGtkSettingsDialog>(description);
 }
 

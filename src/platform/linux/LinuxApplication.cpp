@@ -4,6 +4,7 @@
 // signals are taken on a thread of their own; the saver's window runs only while it can be seen.
 #include "platform/Application.h"
 #include "platform/UiWorkQueue.h"
+#include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/ScreenGamma.h"
 #include "platform/linux/SdlPresenter.h"
 #include "platform/linux/X11WindowPresenter.h"
@@ -161,10 +162,8 @@ public:
     void HostMainWindowIn(TWindowHandle window) override
     {
         Display *connection = XOpenDisplay(nullptr);
-        if (connection == nullptr) {
-            const char *name = std::getenv("DISPLAY");
-            throw std::runtime_error(std::string("cannot open the X display ") + (name != nullptr ? name : "(DISPLAY is not set)"));
-        }
+        if (connection == nullptr)
+            throw NoDisplayError();
         // A host's window may go away at any moment: the errors that follow must not end the program.
         CountX11Errors();
         XSetIOErrorHandler(LostXServer);
@@ -394,7 +393,7 @@ private:
     {
         if (!FGtkTried) {
             FGtkTried = true;
-            FGtkStarted = gtk_init_check(nullptr, nullptr);
+            FGtkStarted = StartGtkOnX11();
         }
         return FGtkStarted;
     }
@@ -404,13 +403,13 @@ private:
         if (!FSdlStarted) {
             ApplySdlHints();
             if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
-                return 0;
+                throw NoDisplayError();
             // Without a desktop SDL falls back to drivers that show nothing; a saver nobody can see
             // or stop must not run.
             const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
             if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
                 SDL_Quit();
-                return 0;
+                throw NoDisplayError();
             }
             if (driver == "x11")
                 XSetIOErrorHandler(LostXServer);
@@ -439,7 +438,7 @@ private:
     TWindowHandle CreateGtkWindow()
     {
         if (!StartGtk())
-            return 0;
+            throw NoDisplayError();
         FGtkWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_title(GTK_WINDOW(FGtkWindow), GetTitle().c_str());
         gtk_window_set_default_size(GTK_WINDOW(FGtkWindow), 560, 420);
