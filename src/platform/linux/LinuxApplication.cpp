@@ -92,7 +92,9 @@ sigset_t TerminationSignals()
 
 class TLinuxApplication final : public IApplication {
 public:
-    TLinuxApplication() : FQueue([this] { Wake(); }) {}
+    // Three threads use Xlib (the user-interface thread, the window's sight and a host window's
+    // presenter): Xlib must know before its first call. The application is made first in main.
+    TLinuxApplication() : FQueue([this] { Wake(); }) { XInitThreads(); }
 
     ~TLinuxApplication() override
     {
