@@ -294,10 +294,24 @@ void TForm2::TabSheet3Show()
     FDirectoryLoaded = true;
 }
 
+void TForm2::UseProxySetting()
+{
+    // The proxy is the one read at start-up: the Proxy tab's edits count only once saved. Whether it
+    // is used follows the box at each request, so unticking it sends the next one directly.
+    if (FView.GetChecked(TId::CheckBox1Proxy)) {
+        HttpClient1.SetProxyPort(Net::StrToInt(FStoredPort));
+        HttpClient1.SetProxy(FStoredProxy);
+    } else {
+        HttpClient1.SetProxyPort(0);
+        HttpClient1.SetProxy("");
+    }
+}
+
 bool TForm2::Fetch(const std::string &url)
 {
     if (FClosing)
         return false;
+    UseProxySetting();
     try {
         HttpClient1.Get(url);
         return true;
@@ -317,11 +331,6 @@ void TForm2::LoadDirectory()
     FView.SetItemIndex(TId::ComboBox1Category, 0);
 
     HttpClient1.SetTimeOut(DirectoryTimeOut);
-    // The proxy is the one read at start-up: the Proxy tab's edits count only once saved.
-    if (FView.GetChecked(TId::CheckBox1Proxy)) {
-        HttpClient1.SetProxyPort(Net::StrToInt(FStoredPort));
-        HttpClient1.SetProxy(FStoredProxy);
-    }
 
     const std::string title = Fetch(FRSS_Url) ? FeedTitle(HttpClient1.GetBody()) : std::string(NotAvailable);
     FView.SetText(TId::StaticText3, title);
