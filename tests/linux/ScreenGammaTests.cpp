@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -163,16 +164,39 @@ int Overflow(int depth)
     return Overflow(depth + 1) + frame[0];
 }
 
+// An X server of the test's own, connected, and its first CRTC's ramp before the test changes it;
+// Why says what is missing when the test cannot run.
+struct TGammaServer {
+    TGammaServer()
+    {
+        if (Server.Name.empty()) {
+            Why = "Xvfb could not be started";
+            return;
+        }
+        Connection = XOpenDisplay(Server.Name.c_str());
+        Before = Connection != nullptr ? FirstCrtcRamp(Connection) : std::vector<std::uint16_t>{};
+        if (Before.empty())
+            Why = "this X server's RandR has no gamma ramp";
+    }
+    ~TGammaServer()
+    {
+        if (Connection != nullptr)
+            XCloseDisplay(Connection);
+    }
+    Testing::TOwnXServer Server;
+    Display *Connection = nullptr;
+    std::vector<std::uint16_t> Before;
+    std::string Why;
+};
+
 TEST(ScreenGammaOnServer, AStackOverflowGivesTheRampBack)
 {
-    Testing::TOwnXServer server;
-    if (server.Name.empty())
-        GTEST_SKIP() << "Xvfb could not be started";
-    Display *display = XOpenDisplay(server.Name.c_str());
-    ASSERT_NE(display, nullptr);
-    const std::vector<std::uint16_t> before = FirstCrtcRamp(display);
-    if (before.empty())
-        GTEST_SKIP() << "this X server's RandR has no gamma ramp";
+    TGammaServer gammaServer;
+    if (!gammaServer.Why.empty())
+        GTEST_SKIP() << gammaServer.Why;
+    const Testing::TOwnXServer &server = gammaServer.Server;
+    Display *display = gammaServer.Connection;
+    const std::vector<std::uint16_t> &before = gammaServer.Before;
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -191,19 +215,16 @@ TEST(ScreenGammaOnServer, AStackOverflowGivesTheRampBack)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
     EXPECT_EQ(FirstCrtcRamp(display), before);
-    XCloseDisplay(display);
 }
 
 TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermWhenItCrashesAndWhenItsConnectionIsKilled)
 {
-    Testing::TOwnXServer server;
-    if (server.Name.empty())
-        GTEST_SKIP() << "Xvfb could not be started";
-    Display *display = XOpenDisplay(server.Name.c_str());
-    ASSERT_NE(display, nullptr);
-    const std::vector<std::uint16_t> before = FirstCrtcRamp(display);
-    if (before.empty())
-        GTEST_SKIP() << "this X server's RandR has no gamma ramp";
+    TGammaServer gammaServer;
+    if (!gammaServer.Why.empty())
+        GTEST_SKIP() << gammaServer.Why;
+    const Testing::TOwnXServer &server = gammaServer.Server;
+    Display *display = gammaServer.Connection;
+    const std::vector<std::uint16_t> &before = gammaServer.Before;
     // Brighter than normal: the program sets a ramp of its own.
     Testing::TSettingsHome settings({"\"ShowTime\"=dword:0", "\"ShowWeather\"=dword:0", "\"ShowNews\"=dword:0",
                                      "\"Brightness\"=dword:400", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"c\"",
@@ -237,7 +258,6 @@ TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermWhenItCr
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
         EXPECT_EQ(FirstCrtcRamp(display), before);
     }
-    XCloseDisplay(display);
 }
 
 } // namespace

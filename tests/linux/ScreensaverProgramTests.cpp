@@ -115,15 +115,22 @@ TEST_F(ScreensaverProgram, PreviewEndsWhenTheWindowIsDestroyedBeforeItIsShown)
     EXPECT_EQ(Finish(run), 0);
 }
 
+// Closes the dialog of the run as its close button does; false (the run ended by SIGTERM) when the
+// dialog is not on the display.
+bool CloseTheDialog(Display *display, TRun &run)
+{
+    const Window window = FindWindowOf(display, run.Pid, "Screensaver Configuration");
+    if (window != 0)
+        AskToClose(display, window);
+    else
+        kill(run.Pid, SIGTERM);
+    return window != 0;
+}
+
 TEST_F(ScreensaverProgram, ConfigurationModeShowsItsTitledWindowAndEndsWhenItCloses)
 {
     TRun run = Start({"/c:4711"}, true);
-    const Window window = FindWindowOf(FDisplay, run.Pid, "Screensaver Configuration");
-    EXPECT_NE(window, 0u) << "no window titled \"Screensaver Configuration\"";
-    if (window != 0)
-        AskToClose(FDisplay, window);
-    else
-        kill(run.Pid, SIGTERM);
+    EXPECT_TRUE(CloseTheDialog(FDisplay, run)) << "no window titled \"Screensaver Configuration\"";
     EXPECT_EQ(Finish(run), 0);
 }
 
@@ -345,12 +352,7 @@ TEST_F(ScreensaverProgramOnWayland, TheDialogOpensOnX11)
 {
     TRun run = Start({"/c"}, true, FServer.Name, nullptr,
                      {"WAYLAND_DISPLAY=halcyra-test", "XDG_RUNTIME_DIR=" + FRuntime.string(), "XDG_SESSION_TYPE=wayland"});
-    const Window window = FindWindowOf(FDisplay, run.Pid, "Screensaver Configuration");
-    EXPECT_NE(window, 0u) << "the dialog did not open on the X server";
-    if (window != 0)
-        AskToClose(FDisplay, window);
-    else
-        kill(run.Pid, SIGTERM);
+    EXPECT_TRUE(CloseTheDialog(FDisplay, run)) << "the dialog did not open on the X server";
     std::string errors;
     EXPECT_EQ(Finish(run, &errors), 0);
     EXPECT_EQ(errors.find("CRITICAL"), std::string::npos) << errors;
