@@ -191,8 +191,8 @@ TPictureResult DecodeUncompressed(const TDibHeader &header, const std::array<std
 
 // RLE8: pairs of (count, index) runs and escapes (0,0 end of line; 0,1 end of bitmap; 0,2 delta;
 // 0,n literal run padded to a 16-bit boundary). Pixels the stream never reaches stay palette
-// index 0. Runs and deltas that would leave the bitmap are cut at its edge; a stream that ends without its
-// end-of-bitmap escape keeps what it decoded.
+// index 0. Runs and deltas that would leave the bitmap are cut at its edge; a stream that ends
+// without its end-of-bitmap escape keeps what it decoded.
 TPictureResult DecodeRle8(const TDibHeader &header, const std::array<std::uint32_t, 256> &palette,
                           std::span<const std::uint8_t> bits)
 {

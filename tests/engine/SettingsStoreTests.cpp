@@ -132,7 +132,8 @@ TEST_F(SettingsStore, AnExistingKeyWithoutValuesGetsTheDefaultsAsAFirstRunWould)
 TEST_F(SettingsStore, AKeyCutShortAfterItsFirstValueGetsTheRestAndKeepsWhatItHolds)
 {
     // What a first run that wrote its values one by one left when it was killed after the first.
-    ASSERT_TRUE(Hive.Registry().CreateKey(Store.KeyPath())->WriteValue("Brightness", {TRegistryValueType::Integer, std::string("\x80\0\0\0", 4)}));
+    const TRegistryValue brightness{TRegistryValueType::Integer, std::string("\x80\0\0\0", 4)};
+    ASSERT_TRUE(Hive.Registry().CreateKey(Store.KeyPath())->WriteValue("Brightness", brightness));
     Store.SetRegistry();
     TSettings expected = TSettings::Defaults();
     expected.Brightness = 128;

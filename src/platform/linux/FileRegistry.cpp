@@ -35,6 +35,25 @@ bool SameNameIgnoringCase(const std::string &a, const std::string &b)
     return true;
 }
 
+using TEntries = std::vector<KeyFileFormat::TEntry>;
+
+// The entry of this name (names ignore case).
+TEntries::iterator Find(TEntries &entries, const std::string &name)
+{
+    return std::find_if(entries.begin(), entries.end(),
+                        [&](const KeyFileFormat::TEntry &entry) { return SameNameIgnoringCase(entry.Name, name); });
+}
+
+// Gives the entry of this name the value, or adds one; a later line of a name replaces an earlier.
+void SetEntry(TEntries &entries, const std::string &name, const TRegistryValue &value)
+{
+    auto found = Find(entries, name);
+    if (found != entries.end())
+        found->Value = value;
+    else
+        entries.push_back({name, value});
+}
+
 // Key names may hold any character but the backslash; the few that a file name cannot hold are
 // written as %XX.
 std::string FileNameOf(const std::string &component)
@@ -453,23 +472,6 @@ public:
     }
 
 private:
-    using TEntries = std::vector<KeyFileFormat::TEntry>;
-
-    static TEntries::iterator Find(TEntries &entries, const std::string &name)
-    {
-        return std::find_if(entries.begin(), entries.end(),
-                            [&](const KeyFileFormat::TEntry &entry) { return SameNameIgnoringCase(entry.Name, name); });
-    }
-
-    static void SetEntry(TEntries &entries, const std::string &name, const TRegistryValue &value)
-    {
-        auto found = Find(entries, name);
-        if (found != entries.end())
-            found->Value = value;
-        else
-            entries.push_back({name, value});
-    }
-
     // The key's values as the file holds them now; none when the file has gone.
     TEntries Entries() const { return ReadEntries(FFile).value_or(TEntries{}); }
 
@@ -538,12 +540,7 @@ TParsed Read(std::string_view text)
             parsed.BadLine = number;
             return parsed;
         }
-        auto same = std::find_if(parsed.Entries.begin(), parsed.Entries.end(),
-                                 [&](const TEntry &other) { return SameNameIgnoringCase(other.Name, *name); });
-        if (same != parsed.Entries.end())
-            same->Value = *value;
-        else
-            parsed.Entries.push_back({*name, *value});
+        SetEntry(parsed.Entries, *name, *value);
     }
     return parsed;
 }
