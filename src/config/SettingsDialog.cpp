@@ -149,6 +149,9 @@ void TForm2::FormCreate()
     FStore.SetBrandName(FServices.BrandName);
     FStore.SetSSName(ProductName);
     std::int32_t brightness = 0;
+    // A first run stores the defaults at once, whether or not the user confirms later; a key that
+    // lacks some values (a run cut short, a value removed by hand) gets the defaults of those.
+    FStore.WriteMissingDefaults();
     if (FStore.ReadRKey("Brightness", brightness)) {
         std::int32_t value = 0;
         FStore.ReadRKey("SoundVolume", value);
@@ -171,27 +174,13 @@ void TForm2::FormCreate()
         FStore.ReadAKey("Proxy", FStoredProxy);
         FStore.ReadAKey("Port", FStoredPort);
     } else {
-        // A first run: the defaults are stored at once, whether or not the user confirms later.
+        // No key can be had at all: the form shows the defaults, and OK will try to store them.
         const TSettings defaults = TSettings::Defaults();
-        FStore.WriteTogether([&] {
-            FD_BRIGHT.SetValue(defaults.Brightness);
-            FD_SOUND.SetValue(defaults.SoundVolume);
-            FStore.WriteRKey("Brightness", defaults.Brightness);
-            FStore.WriteRKey("SoundVolume", defaults.SoundVolume);
-            FStore.WriteRKey("ShowTime", defaults.ShowTime);
-            FStore.WriteRKey("ShowWeather", defaults.ShowWeather);
-            FStore.WriteRKey("ShowNews", defaults.ShowNews);
-            FStore.WriteRKey("ShowBlack", defaults.ShowBlack);
-            FWeatherCode = defaults.WeatherCode;
-            FTDegree = defaults.TDegree;
-            FStore.WriteAKey("WeatherCode", FWeatherCode);
-            FStore.WriteAKey("TDegree", FTDegree);
-            FRSS_Url = defaults.RSS_Url;
-            FStore.WriteAKey("RSS_Url", FRSS_Url);
-            FStore.WriteRKey("UseProxy", defaults.UseProxy);
-            FStore.WriteAKey("Proxy", defaults.Proxy);
-            FStore.WriteAKey("Port", defaults.Port);
-        });
+        FD_BRIGHT.SetValue(defaults.Brightness);
+        FD_SOUND.SetValue(defaults.SoundVolume);
+        FWeatherCode = defaults.WeatherCode;
+        FTDegree = defaults.TDegree;
+        FRSS_Url = defaults.RSS_Url;
         FView.SetChecked(TId::CheckBox2time, false);
         FView.SetChecked(TId::CheckBox2weather, false);
         FView.SetChecked(TId::CheckBox2news, false);
@@ -306,10 +295,24 @@ void TForm2::TabSheet3Show()
     FDirectoryLoaded = true;
 }
 
+void TForm2::UseProxySetting()
+{
+    // The proxy is the one read at start-up: the Proxy tab's edits count only once saved. Whether it
+    // is used follows the box at each request, so unticking it sends the next one directly.
+    if (FView.GetChecked(TId::CheckBox1Proxy)) {
+        HttpClient1.SetProxyPort(Net::StrToInt(FStoredPort));
+        HttpClient1.SetProxy(FStoredProxy);
+    } else {
+        HttpClient1.SetProxyPort(0);
+        HttpClient1.SetProxy("");
+    }
+}
+
 bool TForm2::Fetch(const std::string &url)
 {
     if (FClosing)
         return false;
+    UseProxySetting();
     try {
         HttpClient1.Get(url);
         return true;
@@ -329,11 +332,6 @@ void TForm2::LoadDirectory()
     FView.SetItemIndex(TId::ComboBox1Category, 0);
 
     HttpClient1.SetTimeOut(DirectoryTimeOut);
-    // The proxy is the one read at start-up: the Proxy tab's edits count only once saved.
-    if (FView.GetChecked(TId::CheckBox1Proxy)) {
-        HttpClient1.SetProxyPort(Net::StrToInt(FStoredPort));
-        HttpClient1.SetProxy(FStoredProxy);
-    }
 
     const std::string title = Fetch(FRSS_Url) ? FeedTitle(HttpClient1.GetBody(), LastAnswer()) : std::string(NotAvailable);
     FView.SetText(TId::StaticText3, title);

@@ -125,6 +125,8 @@ private:
     void Close();
     void FillCities(int country);
     void LoadDirectory();
+    // Sets or clears the client's proxy as the proxy box stands now.
+    void UseProxySetting();
     // One request on HttpClient1; false after a socket error (the client is then reset for the next
     // request) or once the form is closing. Other errors propagate.
     bool Fetch(const std::string &url);

@@ -22,7 +22,7 @@ constexpr const char *WeatherNote = "NOTE: For viewing Weather Information  you 
 constexpr const char *NewsNote = "NOTE: If you already have the URL of a RSS feed, you can  type it in the \"URL News\" field. Or you can choose  any Title News from Category. Direct Internet access is required.";
 
 // The height of one line of the default font above a control: labels sit this far above the
-// list or edit they name.
+// list or edit they name, where the layout gives no place of their own.
 constexpr int LabelAbove = 18;
 
 std::optional<Imaging::TBitmap32> LoadPicture(const Platform::IModuleResources &resources, std::string_view name)
@@ -90,9 +90,10 @@ void AddConfigurationPage(std::vector<TDialogControl> &controls)
     controls.push_back(Note(Group, 7, 169, 306, 44, ConfigurationNote));
 }
 
-void AddList(std::vector<TDialogControl> &controls, TDialogControlId page, TDialogControlId id, int top, const char *label)
+void AddList(std::vector<TDialogControl> &controls, TDialogControlId page, TDialogControlId id, int top, const char *label,
+             int labelTop = -1)
 {
-    controls.push_back(Label(page, 71, top - LabelAbove, label));
+    controls.push_back(Label(page, 71, labelTop >= 0 ? labelTop : top - LabelAbove, label));
     controls.push_back(Control(TDialogControlKind::DropDownList, id, page, 71, top, 345));
 }
 
@@ -117,7 +118,7 @@ void AddNewsPage(std::vector<TDialogControl> &controls)
     controls.push_back(Label(Page, 71, 104, "URL News:"));
     controls.push_back(Control(TDialogControlKind::Edit, TDialogControlId::UrlNews, Page, 71, 123, 345));
     AddList(controls, Page, TDialogControlId::ComboBox1Category, 174, "Category:");
-    AddList(controls, Page, TDialogControlId::ComboBox2TitleNews, 225, "Title News:");
+    AddList(controls, Page, TDialogControlId::ComboBox2TitleNews, 225, "Title News:", 208);
     controls.push_back(Note(Page, 70, 260, 347, 51, NewsNote));
 }
 

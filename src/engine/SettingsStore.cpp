@@ -161,27 +161,46 @@ bool TSettingsStore::WriteTogether(const std::function<void()> &writes)
     return true;
 }
 
+bool TSettingsStore::WriteMissingDefaults()
+{
+    FCollected.emplace();
+    WriteAll(TSettings::Defaults());
+    const std::vector<Platform::TRegistryNamedValue> defaults = std::move(*FCollected);
+    FCollected.reset();
+    auto key = FRegistry.CreateKey(KeyPath());
+    if (!key)
+        return false;
+    const std::size_t stored = key->WriteMissingValues(defaults);
+    if (stored < defaults.size())
+        FailToSet(defaults[stored].Name);
+    return true;
+}
+
 void TSettingsStore::SetRegistry()
 {
-    std::int32_t brightness = 0;
-    if (!ReadRKey("Brightness", brightness)) {
+    if (!WriteMissingDefaults() || !ReadAll(FLoaded))
         FLoaded = TSettings::Defaults();
-        WriteAll(FLoaded);
-        return;
-    }
-    FLoaded.Brightness = brightness;
-    ReadRKey("SoundVolume", FLoaded.SoundVolume);
-    ReadAKey("TDegree", FLoaded.TDegree);
-    ReadAKey("WeatherCode", FLoaded.WeatherCode);
-    ReadAKey("RSS_Url", FLoaded.RSS_Url);
     FLoaded.RSS_Url = CurrentNewsFeedUrl(FLoaded.RSS_Url);
-    ReadRKey("ShowTime", FLoaded.ShowTime);
-    ReadRKey("ShowWeather", FLoaded.ShowWeather);
-    ReadRKey("ShowNews", FLoaded.ShowNews);
-    ReadRKey("ShowBlack", FLoaded.ShowBlack);
-    ReadRKey("UseProxy", FLoaded.UseProxy);
-    ReadAKey("Proxy", FLoaded.Proxy);
-    ReadAKey("Port", FLoaded.Port);
+}
+
+bool TSettingsStore::ReadAll(TSettings &settings)
+{
+    std::int32_t brightness = 0;
+    if (!ReadRKey("Brightness", brightness))
+        return false;
+    settings.Brightness = brightness;
+    ReadRKey("SoundVolume", settings.SoundVolume);
+    ReadAKey("TDegree", settings.TDegree);
+    ReadAKey("WeatherCode", settings.WeatherCode);
+    ReadAKey("RSS_Url", settings.RSS_Url);
+    ReadRKey("ShowTime", settings.ShowTime);
+    ReadRKey("ShowWeather", settings.ShowWeather);
+    ReadRKey("ShowNews", settings.ShowNews);
+    ReadRKey("ShowBlack", settings.ShowBlack);
+    ReadRKey("UseProxy", settings.UseProxy);
+    ReadAKey("Proxy", settings.Proxy);
+    ReadAKey("Port", settings.Port);
+    return true;
 }
 
 void TSettingsStore::WriteAll(const TSettings &settings)

@@ -14,11 +14,9 @@
 
 namespace Halcyra {
 
-// A registry access that failed; the text names the value ("Failed to get data for 'Brightness'").
-class ERegistryException : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// A registry access that failed; the text names the value ("Failed to get data for 'Brightness'") or
+// the settings file that cannot be read.
+using ERegistryException = Platform::ERegistryException;
 
 // The values of the settings key, as loaded.
 struct TSettings {
@@ -77,8 +75,17 @@ public:
     // be written.
     bool WriteTogether(const std::function<void()> &writes);
 
-    // Loads all twelve values, or on the first run (no key) takes the defaults and writes them.
+    // Gives the key the defaults of those of the twelve values it lacks, written together, as a
+    // first run writes all of them: a run cut short or a value removed by hand never leaves a key
+    // that fails every later start. The values it holds stay. False when the key cannot be opened or
+    // created; throws ERegistryException naming the first value that could not be written.
+    bool WriteMissingDefaults();
+    // Loads all twelve values, after giving the key those it lacks (all of them on the first run);
+    // when the key cannot be created, the defaults are loaded and nothing is written.
     void SetRegistry();
+    // Reads all twelve values in their order and writes nothing; false (settings untouched) when the
+    // key does not exist. Throws ERegistryException as the primitives do.
+    bool ReadAll(TSettings &settings);
     // Writes all twelve values in the order a first run writes them.
     void WriteAll(const TSettings &settings);
 

@@ -3,6 +3,7 @@
 // the end or an allocation the file cannot justify.
 #include "imaging/BmpDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -190,8 +191,8 @@ TPictureResult DecodeUncompressed(const TDibHeader &header, const std::array<std
 
 // RLE8: pairs of (count, index) runs and escapes (0,0 end of line; 0,1 end of bitmap; 0,2 delta;
 // 0,n literal run padded to a 16-bit boundary). Pixels the stream never reaches stay palette
-// index 0. Runs that would leave the bitmap are cut at its edge; a stream that ends without its
-// end-of-bitmap escape keeps what it decoded.
+// index 0. Runs and deltas that would leave the bitmap are cut at its edge; a stream that ends
+// without its end-of-bitmap escape keeps what it decoded.
 TPictureResult DecodeRle8(const TDibHeader &header, const std::array<std::uint32_t, 256> &palette,
                           std::span<const std::uint8_t> bits)
 {
@@ -226,8 +227,10 @@ TPictureResult DecodeRle8(const TDibHeader &header, const std::array<std::uint32
         } else if (second == 2) {
             if (at + 2 > bits.size())
                 return Fail("Corrupt RLE8 bitmap data");
-            x += bits[at];
-            line += bits[at + 1];
+            // Bounded by the bitmap's edges: a stream of deltas can never carry the position further
+            // (nor overflow it); what follows on that line is cut, as a run past the edge is.
+            x = std::min(x + bits[at], header.Width);
+            line = std::min(line + bits[at + 1], header.Height);
             at += 2;
         } else {
             const std::size_t count = second;

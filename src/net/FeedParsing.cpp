@@ -6,12 +6,10 @@
 #include "net/FeedTargets.h"
 #include "net/HttpClient.h"
 #include "net/TextRoutines.h"
-#include "platform/WebBrowser.h"
+#include "net/WebAddress.h"
 
 namespace Halcyra::Net {
 namespace {
-
-constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // The value of an attribute written name="value" inside an element's text; empty when missing.
 std::string AttributeValue(std::string_view element, std::string_view name)
@@ -95,24 +93,15 @@ TNewsValues ParseNewsFeed(std::string_view body, const TAnswerReading &reading)
 
 std::string FeedLinkAddress(std::string_view link, std::string_view base)
 {
-    std::string encoded;
-    for (char c : TrimmedBlanks(link)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            encoded.push_back('%');
-            encoded.push_back(HexDigits[byte >> 4]);
-            encoded.push_back(HexDigits[byte & 0x0F]);
-        } else {
-            encoded.push_back(c);
-        }
-    }
-    if (encoded.empty())
+    const std::string_view written = TrimmedBlanks(link);
+    if (written.empty())
         return {};
-    if (!Platform::IsWebPageAddress(encoded) && !base.empty())
-        encoded = ResolveLocation(base, encoded);
-    if (!Platform::IsWebPageAddress(encoded) || encoded.size() > MaxNewsLinkBytes)
+    std::optional<std::string> address = BrowserAddress(written);
+    if (!address && !base.empty())
+        address = BrowserAddress(ResolveLocation(base, written));
+    if (!address || address->size() > MaxNewsLinkBytes)
         return {};
-    return encoded;
+    return *address;
 }
 
 } // namespace Halcyra::Net

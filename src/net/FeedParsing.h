@@ -63,9 +63,9 @@ struct TAnswerReading {
 // feed (see ReadFeed); a feed that is not well-formed is read forgivingly.
 TNewsValues ParseNewsFeed(std::string_view body, const TAnswerReading &reading = {});
 
-// A feed's link as an address a browser takes: blanks at the ends dropped, blanks and characters
-// beyond ASCII inside it percent-encoded (UTF-8), a relative one taken against base. Empty when the
-// result is no web page's address or longer than MaxNewsLinkBytes.
+// A feed's link as an address a browser takes (BrowserAddress: blanks at the ends dropped, blanks,
+// quotes and characters beyond ASCII inside it percent-encoded), a relative one taken against base.
+// Empty when the result is no web page's address or longer than MaxNewsLinkBytes.
 std::string FeedLinkAddress(std::string_view link, std::string_view base);
 
 } // namespace Halcyra::Net

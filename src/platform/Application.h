@@ -40,6 +40,13 @@ enum class TMainWindowKind {
     Dialog      // an ordinary top-level window with the application title
 };
 
+// No display could be opened for the program's windows; the text says what DISPLAY named. The
+// program reports it and ends with exit code 1.
+class ENoDisplay : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class IApplication {
 public:
     virtual ~IApplication() = default;
@@ -50,7 +57,8 @@ public:
     virtual void SetTitle(const std::string &title) = 0;
     virtual std::string GetTitle() const = 0;
 
-    // Creates the main window; Run returns when it closes. Its handle, or 0 when it could not be made.
+    // Creates the main window; Run returns when it closes. Its handle, or 0 when it could not be made;
+    // throws ENoDisplay when there is no display to make it on.
     virtual TWindowHandle CreateMainWindow(TMainWindowKind kind, const TWindowEvents &events) = 0;
     // Closes the main window, which ends Run.
     virtual void CloseMainWindow() = 0;
@@ -72,7 +80,8 @@ public:
     virtual bool HostsDisplayPrograms() const { return false; }
     // From now on the main window is that window (0: the screen's root window): the saver's window
     // is not made, input is not taken and the cursor is left alone. The window is gone when it is
-    // destroyed. Throws std::runtime_error saying why when it cannot be used.
+    // destroyed. Throws std::runtime_error saying why when it cannot be used (ENoDisplay when there is
+    // no display).
     virtual void HostMainWindowIn(TWindowHandle window);
     // Handles every message already waiting, then returns; safe to call on the UI thread at any time.
     virtual void ProcessMessages() = 0;

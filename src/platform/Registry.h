@@ -5,10 +5,18 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace Halcyra::Platform {
+
+// A registry access that failed; the text says which value or which file ("Failed to get data for
+// 'Brightness'").
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 enum class TRegistryValueType {
     Text,         // REG_SZ: the text and its terminating zero byte
@@ -46,12 +54,24 @@ public:
             ++stored;
         return stored;
     }
+    // Stores those of the values the key does not hold yet, leaving every value it holds as it is;
+    // the number of values before the first missing one that could not be stored (all:
+    // values.size()). A backend that can replace the whole key at once stores all or none of them.
+    virtual std::size_t WriteMissingValues(const std::vector<TRegistryNamedValue> &values)
+    {
+        std::size_t done = 0;
+        while (done < values.size() && (ReadValue(values[done].Name) || WriteValue(values[done].Name, values[done].Value)))
+            ++done;
+        return done;
+    }
     // Removes a value; false when there was none or it could not be removed.
     virtual bool DeleteValue(const std::string &name) = 0;
     // The names of the key's values, in the order the key keeps them.
     virtual std::vector<std::string> ValueNames() = 0;
 };
 
+// A key that exists but cannot be read (a settings file that cannot be parsed, say) is never written
+// over: opening, creating, reading and writing it throw ERegistryException naming the place.
 class IRegistry {
 public:
     virtual ~IRegistry() = default;

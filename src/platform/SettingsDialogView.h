@@ -179,8 +179,8 @@ public:
     virtual void Close() = 0;
 };
 
-// The dialog's window on this platform's desktop, not shown yet; null when no window can be made
-// (no desktop).
+// The dialog's window on this platform's desktop, not shown yet; null when no window can be made.
+// Throws ENoDisplay when there is no display to make it on.
 std::unique_ptr<ISettingsDialogView> CreateSettingsDialogWindow(const TDialogDescription &description);
 
 } // namespace Halcyra::Platform

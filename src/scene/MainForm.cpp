@@ -143,8 +143,16 @@ void TForm1::FormCreate()
     TWindowEvents events;
     events.OnKeyDown = [this](TKey key) { FormKeyDown(key); };
     events.OnMouseMove = [this](int x, int y) { FormMouseMove(x, y); };
-    events.OnActivate = [this] { Qss1.ApplicationActivate(); };
-    events.OnDeactivate = [this] { Qss1.ApplicationDeactivate(); };
+    events.OnActivate = [this] {
+        if (FPrepared)
+            Qss1.ApplicationActivate();
+        FActiveWhilePreparing = true;
+    };
+    events.OnDeactivate = [this] {
+        if (FPrepared)
+            Qss1.ApplicationDeactivate();
+        FActiveWhilePreparing = false;
+    };
     events.OnIdle = [this](bool &done) { Qss1.ApplicationIdle(done); };
     // Closed by the desktop (or the session's end), the run still gives back the display, the
     // cursor and the sound.
@@ -203,7 +211,11 @@ void TForm1::FormCreate()
     InitFlight(*FlightB2, FlightLoopB, 9, FlierSteps);
 
     FCycle = 0;
+    FPrepared = true;
     Qss1.SetTimerEnabled(true);
+    // Deactivated while it was being prepared, the scene waits for the window's next activation.
+    if (!FActiveWhilePreparing)
+        Qss1.ApplicationDeactivate();
     StartSound();
     FServices.Application.ShowCursor(false);
     FCursorHidden = true;

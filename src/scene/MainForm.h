@@ -155,6 +155,11 @@ private:
     bool FSoundStarted = false;
     bool FCursorHidden = false;
     bool FEnded = false;
+    // Until the scene is prepared, activation only notes whether the window is active: the engine's
+    // activation starts the frame timer, and DirectDraw may activate the window during the mode
+    // change, before a single sprite has its surfaces.
+    bool FPrepared = false;
+    bool FActiveWhilePreparing = true;
 };
 
 } // namespace Halcyra

@@ -47,6 +47,13 @@ void RunPlainWindow(Platform::IApplication &application, Platform::TMainWindowKi
     application.Run();
 }
 
+// A line for the standard error stream, where the system has one for the program.
+void Report(TShellServices &services, const std::string &text)
+{
+    if (services.ReportError)
+        services.ReportError("halcyra-screensaver: " + text);
+}
+
 } // namespace
 
 TRunMode ChooseRunMode(const std::string &argument)
@@ -199,16 +206,12 @@ void RunPasswordMode(const std::vector<std::string> &arguments, TShellServices &
 
 int RunDisplayMode(Platform::TWindowHandle window, TShellServices &services)
 {
-    const auto report = [&services](const std::string &text) {
-        if (services.ReportError)
-            services.ReportError("halcyra-screensaver: " + text);
-    };
     // Nothing of the display mode may show a message box: the host's window covers the screen.
     try {
         services.Application.Initialize();
         services.RunDisplayForms(window);
     } catch (const std::exception &error) {
-        report(error.what());
+        Report(services, error.what());
         return 1;
     }
     return 0;
@@ -226,8 +229,7 @@ int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &se
                 services.ReportError(UsageText);
             return 2;
         case TDisplayCommand::TKind::BadWindowId:
-            if (services.ReportError)
-                services.ReportError("halcyra-screensaver: '" + command.BadText + "' is not a window id");
+            Report(services, "'" + command.BadText + "' is not a window id");
             return 1;
         }
     }
@@ -238,6 +240,13 @@ int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &se
         case TRunMode::Preview: RunPreviewMode(arguments, services); break;
         case TRunMode::Password: RunPasswordMode(arguments, services); break;
         }
+    } catch (const Platform::ENoDisplay &error) {
+        // Nothing can be shown without a display: the line goes where the command was typed.
+        if (services.ReportError)
+            Report(services, error.what());
+        else
+            ShowException(services.Application, 0, error);
+        return 1;
     } catch (const std::exception &error) {
         ShowException(services.Application, 0, error);
     } catch (...) {

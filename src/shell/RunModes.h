@@ -100,7 +100,8 @@ inline constexpr const char *UsageText =
     "usage: halcyra-screensaver [/s | /c | /p WINDOW | /a WINDOW | --root | --window-id ID]";
 
 // Runs the mode the arguments choose (arguments exclude the program name). Returns the exit code: 0,
-// except for the display options' usage (2) and window (1) errors.
+// except for the display options' usage (2) and window (1) errors and a display that cannot be
+// opened (1, reported on the standard error stream where there is one).
 int RunScreensaver(const std::vector<std::string> &arguments, TShellServices &services);
 
 // The modes one by one, for callers that already know the mode; errors propagate.

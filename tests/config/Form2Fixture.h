@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,11 +80,13 @@ protected:
     }
     std::string Selected(TId list) { return View->GetItem(list, View->GetItemIndex(list)); }
 
-    // What the key holds now.
-    TSettings Stored()
+    // What the key holds now, read without writing anything; nullopt when there is no key.
+    std::optional<TSettings> Stored()
     {
-        Store.SetRegistry();
-        return Store.Loaded();
+        TSettings stored;
+        if (!Store.ReadAll(stored))
+            return std::nullopt;
+        return stored;
     }
 
     TTestRegistry Hive;

@@ -171,7 +171,7 @@ TEST_F(NewsDirectory, PickingACategoryListsItsFeedsAndTakesTheFirstAddress)
     EXPECT_EQ(Form->GetPendingRSS_Url(), "http://code.example/rss");
     EXPECT_EQ(Server->GetRequests().size(), requests);
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().RSS_Url, "http://code.example/rss");
+    EXPECT_EQ(Stored().value().RSS_Url, "http://code.example/rss");
 }
 
 TEST_F(NewsDirectory, ACategoryWithoutFeedsKeepsTheAddress)
@@ -261,6 +261,35 @@ TEST_F(NewsDirectory, AnUnusableAddressOrPortIsShownAndTheDirectoryLoadsAtTheNex
     EXPECT_TRUE(Form->GetDirectoryLoaded());
 }
 
+TEST_F(NewsDirectory, UntickingTheProxySendsTheNextRequestDirectly)
+{
+    // A proxy on 127.0.0.1 that answers as the directory does and keeps what it was asked.
+    const std::string authority = "http://" + Server->GetAuthority();
+    TLoopbackServer proxy([this, authority](TLoopbackConnection &connection, const std::string &request) {
+        std::string path = PathOf(request);
+        if (path.starts_with(authority))
+            path.erase(0, authority.size());
+        auto found = Answers.find(path);
+        connection.Send(TLoopbackServer::Response(200, "OK", "", found == Answers.end() ? "" : found->second));
+    });
+    const std::string port = proxy.GetAuthority().substr(proxy.GetAuthority().rfind(':') + 1);
+    OpenWithFeed(FeedUrl(), 1, port);
+    ShowPage(TId::TabSheet3);
+    EXPECT_EQ(proxy.GetRequests().size(), 2u) << "the feed's title and the categories through the proxy";
+    EXPECT_TRUE(Paths().empty());
+
+    View->SetChecked(TId::CheckBox1Proxy, false);
+    PickEntry(TId::ComboBox1Category, "Tech");
+    EXPECT_EQ(proxy.GetRequests().size(), 2u) << "no request through the proxy once unticked";
+    EXPECT_EQ(Paths(), (std::vector<std::string>{std::string(DirectoryFeedListPath) + "a b&c"}));
+    EXPECT_EQ(View->Items(TId::ComboBox2TitleNews), (std::vector<std::string>{"Gadgets", "Code"}));
+
+    View->SetChecked(TId::CheckBox1Proxy, true);
+    PickEntry(TId::ComboBox1Category, "World");
+    EXPECT_EQ(proxy.GetRequests().size(), 3u) << "ticked again, the proxy is used again";
+    EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(NewsDirectory, WhileAFeedListLoadsNoSecondRequestStarts)
 {
     std::promise<void> release;
@@ -300,11 +329,11 @@ TEST_F(NewsDirectory, ATypedAddressIsPendingAtOnceAndOnlyOkStoresIt)
     EXPECT_EQ(Form->GetPendingRSS_Url(), "http://mine.example/rss");
     EXPECT_EQ(View->GetText(TId::StaticText3), "World & News") << "typing does not refresh the title";
     Click(TId::BTCancel);
-    EXPECT_EQ(Stored().RSS_Url, FeedUrl());
+    EXPECT_EQ(Stored().value().RSS_Url, FeedUrl());
     Open();
     Type(TId::UrlNews, "http://mine.example/rss");
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().RSS_Url, "http://mine.example/rss");
+    EXPECT_EQ(Stored().value().RSS_Url, "http://mine.example/rss");
 }
 
 TEST(NewsDirectoryAnswers, EntriesAreDecodedTrimmedAndBounded)

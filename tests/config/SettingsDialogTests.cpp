@@ -67,7 +67,8 @@ TEST_F(Form2Test, TheRetiredFirstRunNewsAddressOpensAsTodaysDefault)
 TEST_F(Form2Test, CancelAfterChangesWritesNothing)
 {
     Open();
-    const TSettings before = Stored();
+    const std::optional<TSettings> before = Stored();
+    ASSERT_TRUE(before);
     View->SetChecked(TId::CheckBox2news, true);
     Type(TId::Edit1ProxyServer, "elsewhere");
     ShowPage(TId::TabSheet2);
@@ -138,8 +139,8 @@ TEST_F(Form2Test, ShowBlackTicksTransparencyForEveryValueButOneAndIsWrittenAsIts
         EXPECT_EQ(View->GetChecked(TId::CheckBox1transp), ticked) << stored;
         EXPECT_EQ(View->GetChecked(TId::CheckBox2time), stored != 0) << "any non-zero value ticks a gadget";
         Click(TId::BTOK);
-        EXPECT_EQ(Stored().ShowBlack, written) << stored;
-        EXPECT_EQ(Stored().ShowTime, stored != 0 ? 1 : 0);
+        EXPECT_EQ(Stored().value().ShowBlack, written) << stored;
+        EXPECT_EQ(Stored().value().ShowTime, stored != 0 ? 1 : 0);
     }
 }
 
@@ -154,7 +155,7 @@ TEST_F(Form2Test, TheUnitsShowFahrenheitUnlessTheUnitIsExactlyLowerCaseC)
         ShowPage(TId::TabSheet2);
         EXPECT_EQ(View->GetItemIndex(TId::ComboBox1Units), entry) << stored;
         Click(TId::BTOK);
-        EXPECT_EQ(Stored().TDegree, written) << "showing the tab keeps the stored unit";
+        EXPECT_EQ(Stored().value().TDegree, written) << "showing the tab keeps the stored unit";
     }
     Open();
     ShowPage(TId::TabSheet2);
@@ -162,7 +163,7 @@ TEST_F(Form2Test, TheUnitsShowFahrenheitUnlessTheUnitIsExactlyLowerCaseC)
     EXPECT_EQ(Form->GetPendingTDegree(), "c");
     Pick(TId::ComboBox1Units, 0);
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().TDegree, "f");
+    EXPECT_EQ(Stored().value().TDegree, "f");
 }
 
 TEST_F(Form2Test, TheWeatherTabSelectsTheStoredLocation)
@@ -191,7 +192,7 @@ TEST_F(Form2Test, TheWeatherTabSelectsTheStoredLocation)
         EXPECT_EQ(Form->ListBox1Code.size(), View->Items(TId::ComboBox1City).size());
         // An unknown code is not an error: it is written back unchanged.
         Click(TId::BTOK);
-        EXPECT_EQ(Stored().WeatherCode, test.Code);
+        EXPECT_EQ(Stored().value().WeatherCode, test.Code);
     }
 }
 
@@ -214,7 +215,7 @@ TEST_F(Form2Test, PickingACountryChoosesItsFirstCity)
     PickEntry(TId::ComboBox1City, "Bensenville, IL");
     EXPECT_EQ(Form->GetPendingWeatherCode(), "60191");
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().WeatherCode, "60191");
+    EXPECT_EQ(Stored().value().WeatherCode, "60191");
 }
 
 TEST_F(Form2Test, ShowingTheWeatherTabAgainGivesTheSameLists)
@@ -242,8 +243,10 @@ TEST_F(Form2Test, TheLinkOpensTheMakersPageOfFurtherScreensavers)
 
 TEST_F(Form2Test, AReadErrorAtStartUpIsShownAndTheFormStillOpens)
 {
-    // A key without a Brightness value, as a person might leave it.
-    Hive.Registry().CreateKey(Store.KeyPath())->WriteValue("Proxy", {Platform::TRegistryValueType::Text, std::string("p\0", 2)});
+    // A Brightness that is no number, as a person might leave it.
+    auto key = Hive.Registry().CreateKey(Store.KeyPath());
+    key->WriteValue("Proxy", {Platform::TRegistryValueType::Text, std::string("p\0", 2)});
+    key->WriteValue("Brightness", {Platform::TRegistryValueType::Text, std::string("high\0", 5)});
     // The window as it is shown: what its proxy edit holds then.
     struct TRecordingView final : TWindowlessDialogView {
         using TWindowlessDialogView::TWindowlessDialogView;
@@ -257,12 +260,29 @@ TEST_F(Form2Test, AReadErrorAtStartUpIsShownAndTheFormStillOpens)
         return view;
     };
     RunConfigurationForm(Services);
-    EXPECT_EQ(Errors, (std::vector<std::string>{"Failed to get data for 'Brightness'"}));
+    EXPECT_EQ(Errors, (std::vector<std::string>{"Invalid data type for 'Brightness'"}));
     // Shown once, with the proxy edit still empty: the start-up ended at the failing read.
     EXPECT_EQ(shownProxies, (std::vector<std::string>{""}));
 
     Services.CreateWindow = [](const Platform::TDialogDescription &) { return nullptr; };
     EXPECT_THROW(RunConfigurationForm(Services), std::runtime_error);
+}
+
+TEST_F(Form2Test, AKeyThatLacksValuesGetsTheDefaultsOfThoseAndKeepsTheRest)
+{
+    // A first run cut short after its first write, and a proxy a person added since.
+    auto key = Hive.Registry().CreateKey(Store.KeyPath());
+    key->WriteValue("Brightness", {Platform::TRegistryValueType::Integer, std::string("\x64\0\0\0", 4)});
+    key->WriteValue("Proxy", {Platform::TRegistryValueType::Text, std::string("p\0", 2)});
+    Open();
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    TSettings expected = TSettings::Defaults();
+    expected.Brightness = 100;
+    expected.Proxy = "p";
+    EXPECT_EQ(Stored(), expected);
+    EXPECT_EQ(Form->FD_BRIGHT.GetValue(), 100);
+    EXPECT_EQ(Form->FD_SOUND.GetValue(), 200);
+    EXPECT_EQ(View->GetText(TId::Edit1ProxyServer), "p");
 }
 
 TEST_F(Form2Test, TheHiddenFormOfSaverModeWritesTheDefaultsOnAFirstRun)

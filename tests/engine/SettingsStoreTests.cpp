@@ -137,11 +137,24 @@ TEST_F(SettingsStore, TheRetiredFirstRunNewsAddressIsReadAsTodaysDefault)
     EXPECT_EQ(kept, retired) << "reading writes nothing";
 }
 
-TEST_F(SettingsStore, AnExistingKeyWithoutBrightnessFailsOnTheFirstRead)
+TEST_F(SettingsStore, AnExistingKeyWithoutValuesGetsTheDefaultsAsAFirstRunWould)
 {
     ASSERT_NE(Hive.Registry().CreateKey(Store.KeyPath()), nullptr);
-    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Failed to get data for 'Brightness'");
-    EXPECT_TRUE(Key()->ValueNames().empty()) << "nothing is written over an existing key";
+    Store.SetRegistry();
+    EXPECT_EQ(Store.Loaded(), TSettings::Defaults());
+    EXPECT_EQ(SortedNames(*Key()), SortedTwelve());
+}
+
+TEST_F(SettingsStore, AKeyCutShortAfterItsFirstValueGetsTheRestAndKeepsWhatItHolds)
+{
+    // What a first run that wrote its values one by one left when it was killed after the first.
+    const TRegistryValue brightness{TRegistryValueType::Integer, std::string("\x80\0\0\0", 4)};
+    ASSERT_TRUE(Hive.Registry().CreateKey(Store.KeyPath())->WriteValue("Brightness", brightness));
+    Store.SetRegistry();
+    TSettings expected = TSettings::Defaults();
+    expected.Brightness = 128;
+    EXPECT_EQ(Store.Loaded(), expected);
+    EXPECT_EQ(SortedNames(*Key()), SortedTwelve());
 }
 
 TEST_F(SettingsStore, AValueOfTheWrongTypeFailsWithItsName)
@@ -159,17 +172,24 @@ TEST_F(SettingsStore, AValueOfTheWrongTypeFailsWithItsName)
     EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Invalid data type for 'ShowNews'");
 }
 
-TEST_F(SettingsStore, AnAbsentIntegerFailsButAnAbsentTextReadsEmpty)
+TEST_F(SettingsStore, AValueRemovedByHandGetsItsDefaultWhileThePrimitiveStillFailsOnIt)
 {
-    Store.SetRegistry();
-    TSettings expected = Store.Loaded();
+    Store.WriteAll(TSettings::Defaults());
+    Store.WriteRKey("UseProxy", 1);
+    Store.WriteAKey("Proxy", "proxy.example");
     ASSERT_TRUE(Key()->DeleteValue("Proxy"));
+    ASSERT_TRUE(Key()->DeleteValue("ShowNews"));
+    std::int32_t number = 0;
+    EXPECT_EQ(ErrorOf([&] { Store.ReadRKey("ShowNews", number); }), "Failed to get data for 'ShowNews'");
+    std::string text = "kept";
+    EXPECT_TRUE(Store.ReadAKey("Proxy", text));
+    EXPECT_EQ(text, "") << "an absent text reads as empty";
+
     Store.SetRegistry();
     EXPECT_EQ(Store.GetProxy(), "");
-    EXPECT_EQ(Store.Loaded(), expected);
-
-    ASSERT_TRUE(Key()->DeleteValue("UseProxy"));
-    EXPECT_EQ(ErrorOf([&] { Store.SetRegistry(); }), "Failed to get data for 'UseProxy'");
+    EXPECT_EQ(Store.GetShowNews(), 0);
+    EXPECT_EQ(Store.GetUseProxy(), 1) << "the values it holds stay";
+    EXPECT_EQ(SortedNames(*Key()), SortedTwelve());
 }
 
 TEST_F(SettingsStore, TextsAreCutAtTheFirstZeroAndExpandableTextsRead)

@@ -11,7 +11,7 @@
 #include "net/Utf8.h"
 #include "net/Windows1252.h"
 #include "net/XmlDocument.h"
-#include "platform/WebBrowser.h"
+#include "net/WebAddress.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Check(news.RssLine == NewsNotAvailable && !news.NewsLink);
     }
     if (news.NewsLink)
-        Check(news.NewsLink->size() <= MaxNewsLinkBytes && Halcyra::Platform::IsWebPageAddress(*news.NewsLink));
+        Check(news.NewsLink->size() <= MaxNewsLinkBytes && Halcyra::Net::BrowserAddress(*news.NewsLink) == *news.NewsLink);
 
     for (const Halcyra::TDirectoryEntry &entry : Halcyra::DirectoryEntries(input, "rsslist", "title", "url", reading))
         Check(!entry.Name.empty() && !entry.Value.empty() && !HasControlBytes(entry.Name));

@@ -85,7 +85,7 @@ TEST_F(ClockGadgetTest, TimeTextsAreCentredInTheirBoxWithTheMarkerInGrey)
         const int start = X0 + (106 - Width(c.Time, 22)) / 2;
         std::vector<Testing::TTextCall> calls{{start, Y0, c.White}};
         if (*c.Grey != '\0')
-            calls.push_back({start + Width(c.White, 22), Y0, c.Grey, GadgetGrey});
+            calls.push_back({start + Width(c.White, 22), Y0, c.Grey, Testing::DayHalfGrey});
         const auto screen = DrawClock();
         EXPECT_EQ(Differences(screen, Reference(calls), WholeScreen), 0) << c.Time;
     }

@@ -14,12 +14,19 @@
 
 namespace Halcyra::Testing {
 
+// The gadgets' text colours as the system gives them (0x00BBGGRR, the same for these greys): white,
+// the clock's day-half grey and the news ticker's name grey. Written out here, not taken from the
+// code under test.
+inline constexpr Platform::TColorRef White = 0xFFFFFF;
+inline constexpr Platform::TColorRef DayHalfGrey = 0x808080;
+inline constexpr Platform::TColorRef NameGrey = 0x999999;
+
 // One text call of a reference drawing.
 struct TTextCall {
     int X = 0;
     int Y = 0;
     std::string Text;
-    Platform::TColorRef Colour = GadgetWhite;
+    Platform::TColorRef Colour = White;
     int Height = 22;
     std::optional<Platform::TRect> Clip;
 };

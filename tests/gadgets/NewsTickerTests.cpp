@@ -32,7 +32,7 @@ protected:
     // The title and the line at the given offset, as plain text calls draw them.
     static Imaging::TBitmap32 Expected(const std::string &title, const std::string &line, int offset)
     {
-        return Reference({{TitleX, TitleY, title, GadgetTitleGrey, 16}, {Box.Right - offset, LineY, line, GadgetWhite, 16, Box}});
+        return Reference({{TitleX, TitleY, title, Testing::NameGrey, 16}, {Box.Right - offset, LineY, line, Testing::White, 16, Box}});
     }
 
     std::unique_ptr<TQGR> Gadget;

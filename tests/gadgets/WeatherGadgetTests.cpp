@@ -48,7 +48,7 @@ protected:
     // The reference of the two texts in the gadget's font.
     static Imaging::TBitmap32 Texts(const std::string &today, const std::string &tomorrow)
     {
-        return Reference({{724, 727, today, GadgetWhite, 20}, {836, 727, tomorrow, GadgetWhite, 20}});
+        return Reference({{724, 727, today, Testing::White, 20}, {836, 727, tomorrow, Testing::White, 20}});
     }
 
     std::unique_ptr<TQMV> Strip;
@@ -82,6 +82,24 @@ TEST_F(WeatherGadgetTest, CodesThatNameNoConditionShowFrame48AndAreStoredBackAs4
         EXPECT_EQ(screen.GetPixel(TomorrowIconX + 10, IconY + 10), IconColour(c.Shown)) << c.Code;
         EXPECT_EQ(Gadget->GetTodayCode(), c.Shown) << c.Code;
         EXPECT_EQ(Gadget->GetTomorrowCode(), c.Shown) << c.Code;
+    }
+}
+
+TEST_F(WeatherGadgetTest, TodayAndTomorrowShowTheirOwnIcons)
+{
+    // Each pair once as today's and once as tomorrow's, one of them out of range.
+    const std::pair<int, int> pairs[] = {{32, 11}, {11, 32}, {0, 47}, {3200, 26}};
+    for (auto [today, tomorrow] : pairs) {
+        Gadget->SetTodayCode(today);
+        Gadget->SetTomorrowCode(tomorrow);
+        const auto screen = DrawWeather();
+        const int todayShown = today > 47 ? 48 : today;
+        for (auto [x, y] : {std::pair{0, 0}, {51, 51}, {26, 26}}) {
+            EXPECT_EQ(screen.GetPixel(TodayIconX + x, IconY + y), IconColour(todayShown)) << today << " " << tomorrow;
+            EXPECT_EQ(screen.GetPixel(TomorrowIconX + x, IconY + y), IconColour(tomorrow)) << today << " " << tomorrow;
+        }
+        // Nothing between them: today's ends 7 pixels left of its text, which ends before tomorrow's icon.
+        EXPECT_NE(screen.GetPixel(TodayIconX + 52, IconY + 26), IconColour(todayShown));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace Halcyra::Imaging {
@@ -117,6 +118,33 @@ TEST(BmpDecoder, Rle8RunsPastTheRightEdgeAreCut)
     auto result = DecodeBmpFile(file);
     ASSERT_TRUE(result.Bitmap) << result.Error;
     EXPECT_EQ(result.Bitmap->Width(), 3);
+}
+
+TEST(BmpDecoder, Rle8DeltasStopAtTheRightEdgeHoweverManyThereAre)
+{
+    // Palette {black, white}, 4 by 2: enough deltas of 255 to the right to carry a 32-bit position
+    // past its largest value, then a white pixel (cut: past the edge), the end of the line, and a
+    // white pixel at the start of the top line.
+    auto file = MakeBmp8(MakeBitmap(4, 2, [](int, int) { return 0u; }));
+    file.resize(14 + 40);
+    PutU32(file, 14 + 16, 1);
+    PutU32(file, 14 + 32, 2);
+    const std::uint8_t palette[] = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0};
+    file.insert(file.end(), std::begin(palette), std::end(palette));
+    PutU32(file, 10, static_cast<std::uint32_t>(file.size()));
+    constexpr std::size_t Deltas = (std::size_t{1} << 31) / 255 + 1;
+    const std::size_t deltasAt = file.size();
+    file.resize(deltasAt + Deltas * 4);
+    const std::uint8_t delta[] = {0, 2, 255, 0};
+    for (std::size_t at = deltasAt; at < file.size(); at += 4)
+        std::memcpy(file.data() + at, delta, 4);
+    file.insert(file.end(), {1, 1, 0, 0, 1, 1, 0, 1});
+    auto result = DecodeBmpFile(file);
+    ASSERT_TRUE(result.Bitmap) << result.Error;
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(result.Bitmap->GetPixel(x, 1), 0u) << x;
+    EXPECT_EQ(result.Bitmap->GetPixel(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(result.Bitmap->GetPixel(1, 0), 0u);
 }
 
 TEST(BmpDecoder, Rle8LiteralRunBeyondTheDataFails)

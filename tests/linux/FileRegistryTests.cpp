@@ -1,5 +1,6 @@
-// The Linux key files: readable text, replaced whole, safe against garbage, truncation and a crash
-// between writing and replacing, and a damaged value reported as the store reports a wrong type.
+// The Linux key files: readable text that a person may edit, replaced whole under a lock, safe
+// against a crash between writing and replacing, and never written over when they cannot be read
+// (garbage, a damaged value, a truncated or oversized file): the error names the file and the line.
 #include "engine/Engine.h"
 #include "engine/SettingsStore.h"
 #include "platform/linux/FileRegistry.h"
@@ -10,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <optional>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -122,65 +126,97 @@ TEST_F(FileRegistry, TextsOfEveryByteSurviveTheRoundTrip)
     EXPECT_EQ(ReadText(File()).find('\x01'), std::string::npos) << "control bytes are escaped";
 }
 
-TEST_F(FileRegistry, GarbageIsNoKeyAndIsReplacedByTheDefaults)
+TEST_F(FileRegistry, AFileEditedWithAByteOrderMarkBlanksAndCommentsIsRead)
+{
+    WriteText(File(), "\xEF\xBB\xBF; edited by hand\n"
+                      "  [SOFTWARE\\Tessaly Software\\Halcyra Screensaver]   ; the key\n"
+                      "\"Brightness\" = dword:128   \n"
+                      "\"SoundVolume\"=dword:0 ; quiet\n"
+                      "\t\"TDegree\" =\t\"c\";unit\n"
+                      "\"WeatherCode\"= \"UKXX0085\"\r\n"
+                      "\"RSS_Url\"=\"http://example.org/a b;c\" ; the ; inside the text is the text's\n"
+                      "\"ShowTime\"=dword:1\n\"ShowWeather\"=dword:-1\n\"ShowNews\"=hex(4):01,00,00,00 ; as hex\n"
+                      "\"ShowBlack\"=dword:1\n\"UseProxy\"=dword:0\n\n"
+                      "\"Proxy\"=hex(1):70,00\n\"Port\"=expand:\"8080\"  \n");
+    const std::string before = ReadText(File());
+    Store.SetRegistry();
+    TSettings expected;
+    expected.Brightness = 128;
+    expected.SoundVolume = 0;
+    expected.TDegree = "c";
+    expected.WeatherCode = "UKXX0085";
+    expected.RSS_Url = "http://example.org/a b;c";
+    expected.ShowTime = 1;
+    expected.ShowWeather = -1;
+    expected.ShowNews = 1;
+    expected.ShowBlack = 1;
+    expected.UseProxy = 0;
+    expected.Proxy = "p";
+    expected.Port = "8080";
+    EXPECT_EQ(Store.Loaded(), expected);
+    EXPECT_EQ(ReadText(File()), before) << "a whole key is read, not written";
+}
+
+// A file that is there but cannot be read is never taken for a first run and never written over:
+// every start reports it, naming the file and, where one is at fault, the line.
+TEST_F(FileRegistry, AFileThatCannotBeParsedIsReportedWithItsLineAndLeftAsItIs)
 {
     std::string garbage;
     for (int i = 0; i < 5000; ++i)
-        garbage += static_cast<char>((i * 7919) % 251);
-    WriteText(File(), garbage);
-    EXPECT_EQ(Registry.OpenKey(Store.KeyPath()), nullptr);
-    Store.SetRegistry();
-    EXPECT_EQ(Store.Loaded(), TSettings::Defaults());
-    EXPECT_NE(Registry.OpenKey(Store.KeyPath()), nullptr);
+        garbage += static_cast<char>((i * 7919) % 251 + 1);
+    const std::string header = "[SOFTWARE\\Tessaly Software\\Halcyra Screensaver]\n";
+    const struct {
+        std::string Text;
+        std::string Reason;
+    } cases[] = {
+        {garbage, "line 1 is not \"Name\"=value, [key] or a ; comment"},
+        {"; comment\n\"Brightness\"=dword:1\n" + header, "line 2 is not \"Name\"=value, [key] or a ; comment"},
+        {header + "\"Brightness\"=dword:1\n" + header, "line 3 is not \"Name\"=value, [key] or a ; comment"},
+        {header + "Brightness=dword:1\n", "line 2 is not \"Name\"=value, [key] or a ; comment"},
+        {header + std::string(KeyFileFormat::MaxFileSize, ';'), "it is larger than 1048576 bytes"},
+    };
+    for (const auto &test : cases) {
+        WriteText(File(), test.Text);
+        const std::string expected =
+            "The settings file '" + File().string() + "' cannot be read: " + test.Reason + ". It was left unchanged.";
+        EXPECT_EQ(LoadError(), expected);
+        EXPECT_THROW(Registry.OpenKey(Store.KeyPath()), ERegistryException);
+        EXPECT_THROW(Store.WriteAKey("Proxy", "x"), ERegistryException);
+        EXPECT_THROW(Store.WriteTogether([&] { Store.WriteAKey("Port", "1"); }), ERegistryException);
+        EXPECT_EQ(ReadText(File()), test.Text) << expected;
+    }
+    fs::remove(File());
+    fs::create_directories(File());
+    EXPECT_EQ(LoadError(), "The settings file '" + File().string() + "' cannot be read: it is not a file. It was left unchanged.");
 }
 
-TEST_F(FileRegistry, AnOversizedFileIsNoKey)
-{
-    WriteText(File(), "[SOFTWARE\\Tessaly Software\\Halcyra Screensaver]\n" + std::string(KeyFileFormat::MaxFileSize, ';'));
-    EXPECT_EQ(Registry.OpenKey(Store.KeyPath()), nullptr);
-}
-
-TEST_F(FileRegistry, ATruncatedOrDamagedValueIsATypedError)
+TEST_F(FileRegistry, ATruncatedOrDamagedValueNamesItsLineAndTheFileIsLeftAsItIs)
 {
     Store.SetRegistry();
-    std::string text = ReadText(File());
+    const std::string text = ReadText(File());
     const std::size_t cut = text.find("\"SoundVolume\"=dword:200");
     ASSERT_NE(cut, std::string::npos);
-    WriteText(File(), text.substr(0, cut) + "\"SoundVolume\"=dwo");
-    try {
-        Store.SetRegistry();
-        FAIL() << "a cut value was read";
-    } catch (const ERegistryException &error) {
-        EXPECT_STREQ(error.what(), "Invalid data type for 'SoundVolume'");
+    const std::string line = std::to_string(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(cut), '\n') + 1);
+    for (const char *damaged : {"dwo", "dword:", "dword:12x", "dword:99999999999", "dword:1 2", "\"open", "hex:1",
+                                "\"c\\q\"", "\"c\"x", "expand:\"c", "", "c", "hex(1):6"}) {
+        const std::string damagedText = text.substr(0, cut) + "\"SoundVolume\"=" + damaged + "\n";
+        WriteText(File(), damagedText);
+        EXPECT_EQ(LoadError(), "The settings file '" + File().string() + "' cannot be read: line " + line +
+                                   " is not \"Name\"=value, [key] or a ; comment. It was left unchanged.")
+            << damaged;
+        EXPECT_THROW(Store.WriteAKey("Proxy", "proxy.example"), ERegistryException);
+        EXPECT_EQ(ReadText(File()), damagedText) << damaged;
     }
-    for (const char *damaged : {"dword:", "dword:12x", "dword:99999999999", "\"open", "hex:1", "hex(4):00,00,01"}) {
-        WriteText(File(), text.substr(0, cut) + "\"SoundVolume\"=" + damaged + "\n");
-        EXPECT_THROW(Store.SetRegistry(), ERegistryException) << damaged;
-    }
-    WriteText(File(), text.substr(0, cut));
-    EXPECT_THROW(Store.SetRegistry(), ERegistryException) << "a missing integer cannot be read";
-}
-
-TEST_F(FileRegistry, ADamagedTextIsATypedErrorAsADamagedIntegerIs)
-{
-    for (const char *damaged : {"\"c", "\"c\\q\"", "\"c\"x", "expand:\"c", "", "c", "hex:1", "hex(1):6"}) {
-        StoreWithData("TDegree", damaged);
-        EXPECT_EQ(LoadError(), "Invalid data type for 'TDegree'") << damaged;
-    }
-    StoreWithData("TDegree", "\"c\"");
-    EXPECT_EQ(LoadError(), "(loaded)") << "the same line undamaged";
-}
-
-TEST_F(FileRegistry, ADamagedValueStaysDamagedWhenTheKeyIsWrittenAgain)
-{
-    StoreWithData("WeatherCode", "\"UKXX");
-    Store.WriteAKey("Proxy", "proxy.example");
-    EXPECT_EQ(LoadError(), "Invalid data type for 'WeatherCode'");
+    // A line the file format reads, with an integer of three bytes the store cannot take.
+    WriteText(File(), text.substr(0, cut) + "\"SoundVolume\"=hex(4):00,00,01\n");
+    EXPECT_EQ(LoadError(), "Failed to get data for 'SoundVolume'");
+    WriteText(File(), text.substr(0, cut) + "\"SoundVolume\"=dword:200\n");
+    EXPECT_EQ(LoadError(), "(loaded)") << "the same line undamaged, the values after it given their defaults";
 }
 
 // The saver enables its engine, which loads the settings; a damaged line ends the run with the
-// store's message, whether the value is a text or an integer.
-TEST_F(FileRegistry, TheSaverShowsADamagedValueAsAnySettingsError)
+// message that names the file and the line, whether the value is a text or an integer.
+TEST_F(FileRegistry, TheSaverShowsADamagedFileAsAnySettingsError)
 {
     for (const char *name : {"RSS_Url", "Brightness"}) {
         StoreWithData(name, "\"cut");
@@ -199,9 +235,101 @@ TEST_F(FileRegistry, TheSaverShowsADamagedValueAsAnySettingsError)
         };
         EXPECT_EQ(Shell::RunScreensaver({"/s"}, services), 0);
         ASSERT_EQ(application.MessageBoxes.size(), 1u) << name;
-        EXPECT_EQ(application.MessageBoxes[0].Text, "Invalid data type for '" + std::string(name) + "'");
+        EXPECT_NE(application.MessageBoxes[0].Text.find("The settings file '" + File().string() + "' cannot be read: line "),
+                  std::string::npos)
+            << application.MessageBoxes[0].Text;
         EXPECT_EQ(application.MessageBoxes[0].Icon, TMessageBoxIcon::Error);
     }
+}
+
+TEST_F(FileRegistry, AFirstRunKilledAfterMakingTheKeyLeavesOneTheNextRunCompletes)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The first replace makes the empty key, the second would hold the values.
+        int replaces = 0;
+        Registry.BeforeReplace = [&] {
+            if (++replaces == 2)
+                _exit(7);
+        };
+        Store.SetRegistry();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
+    ASSERT_NE(Registry.OpenKey(Store.KeyPath()), nullptr);
+    Store.SetRegistry();
+    EXPECT_EQ(Store.Loaded(), TSettings::Defaults());
+}
+
+TEST_F(FileRegistry, WritersInSeveralProcessesAtOnceLoseNoValue)
+{
+    // Each process changes values of its own, one read-modify-write of the file after another.
+    constexpr int Processes = 3, Values = 12;
+    std::vector<pid_t> children;
+    for (int process = 0; process < Processes; ++process) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int value = 0; value < Values; ++value)
+                Store.WriteRKey("Writer" + std::to_string(process) + "-" + std::to_string(value), value);
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto key = Registry.OpenKey(Store.KeyPath());
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->ValueNames().size(), static_cast<std::size_t>(Processes * Values));
+}
+
+TEST(SettingsFolder, IsTheConfigurationFolderOfTheUserAndNeverTheWorkingFolder)
+{
+    const auto saved = [](const char *name) -> std::optional<std::string> {
+        const char *value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const std::optional<std::string> configHome = saved("XDG_CONFIG_HOME"), home = saved("HOME");
+    passwd *user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    const fs::path userConfig = fs::path(user->pw_dir) / ".config";
+    const struct {
+        const char *ConfigHome;
+        const char *Home;
+        fs::path Expected;
+    } cases[] = {
+        {"/xdg/config", "/home/someone", "/xdg/config"},
+        {"relative/config", "/home/someone", "/home/someone/.config"},
+        {nullptr, "/home/someone", "/home/someone/.config"},
+        {nullptr, nullptr, userConfig},
+        {"", "", userConfig},
+        {nullptr, "relative", userConfig},
+    };
+    for (const auto &test : cases) {
+        for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", test.ConfigHome}, {"HOME", test.Home}}) {
+            if (value != nullptr)
+                setenv(name, value, 1);
+            else
+                unsetenv(name);
+        }
+        EXPECT_EQ(SettingsFolder(), test.Expected) << (test.ConfigHome ? test.ConfigHome : "(unset)") << " "
+                                                   << (test.Home ? test.Home : "(unset)");
+    }
+    for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", &configHome}, {"HOME", &home}}) {
+        if (*value)
+            setenv(name, (*value)->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    EXPECT_TRUE(TFileRegistry("").KeyFile("SOFTWARE\\Tessaly Software\\Halcyra Screensaver").empty())
+        << "without a folder no key is anywhere";
+    EXPECT_EQ(TFileRegistry("").CreateKey("SOFTWARE\\Tessaly Software\\Halcyra Screensaver"), nullptr);
 }
 
 TEST_F(FileRegistry, ACrashBeforeTheReplaceLeavesThePreviousFileWhole)

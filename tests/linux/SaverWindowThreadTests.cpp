@@ -53,6 +53,9 @@ TEST(SaverWindowThreads, FramesRunWhileTheWindowIsDeactivatedActivatedAndClosed)
     engine.SetBrandName(registry.BrandName());
     engine.SetSSName("Halcyra Screensaver");
     registry.ForgetKeyOf("Halcyra Screensaver");
+    // The display counted the monitors through SDL and kept its connection: had it closed it, this
+    // server, with no other client, would reset, and the window's connection could fall into it.
+    EXPECT_NE(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "SDL's video was closed again after counting the monitors";
 
     std::atomic<int> frames = 0;
     std::atomic<bool> deactivated = false, activated = false, closing = false;

@@ -1,6 +1,7 @@
 // The screen's gamma ramps given back on every way out: the emergency restore from a crash signal's
-// handler to a peer that records it, and the full-screen program on an X server of its own whose
-// RandR takes ramps, ended by SIGTERM, crashed by SIGSEGV and cut off from the server.
+// handler to a peer that records it (through small buffers, or gone away), a stack overflow on an X
+// server of the test's own, and the full-screen program on such a server whose RandR takes ramps,
+// ended by SIGTERM, crashed by SIGSEGV and cut off from the server.
 #include "linux/OwnXServer.h"
 #include "linux/ProgramRuns.h"
 #include "platform/linux/ScreenGamma.h"
@@ -10,8 +11,11 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -58,6 +62,80 @@ TEST(ScreenGamma, ACrashSignalWritesTheRestoreWaitsForTheAnswerThenEndsTheProces
     }
 }
 
+// Runs crash() in a child that has armed the restore on its socket, as the program does once a ramp
+// is applied; the child's end is closed in the parent, the parent's (when given) in the child.
+pid_t CrashingChild(int socket, int peer, const std::vector<std::uint8_t> &requests, void (*crash)())
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (peer >= 0)
+            close(peer);
+        ArmGammaEmergency(socket, requests.data(), requests.size());
+        InstallCrashGammaRestore();
+        crash();
+        _exit(0);
+    }
+    close(socket);
+    return child;
+}
+
+// Reads until the count is reached or the peer is gone.
+std::vector<std::uint8_t> ReadBytes(int socket, std::size_t count)
+{
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t read = recv(socket, bytes.data() + got, count - got, 0);
+        if (read <= 0)
+            break;
+        got += static_cast<std::size_t>(read);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+int EndingSignal(pid_t child)
+{
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFSIGNALED(status))
+        return 0;
+    return WTERMSIG(status);
+}
+
+TEST(ScreenGamma, ARestoreLargerThanTheSocketBufferIsSentWholeOverANonBlockingConnection)
+{
+    // Four 4096-entry ramps and more, through buffers of a few KiB that Xlib's connection would have
+    // set non-blocking: the bytes go out as the peer takes them.
+    std::vector<std::uint8_t> requests(256 * 1024);
+    for (std::size_t i = 0; i < requests.size(); ++i)
+        requests[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    const int small = 4096;
+    setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    setsockopt(ends[0], SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    fcntl(ends[1], F_SETFL, fcntl(ends[1], F_GETFL) | O_NONBLOCK);
+    const pid_t child = CrashingChild(ends[1], ends[0], requests, [] { raise(SIGABRT); });
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(ReadBytes(ends[0], requests.size()) == requests);
+    std::uint8_t answer[32] = {1};
+    EXPECT_EQ(send(ends[0], answer, sizeof answer, MSG_NOSIGNAL), 32);
+    EXPECT_EQ(EndingSignal(child), SIGABRT);
+    close(ends[0]);
+}
+
+TEST(ScreenGamma, AServerThatIsGoneLeavesTheCrashItsOwnSignal)
+{
+    const std::vector<std::uint8_t> requests(64, 9);
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    // The server's end is closed before the crash: sending to it must not end the process by SIGPIPE.
+    close(ends[0]);
+    const pid_t child = CrashingChild(ends[1], -1, requests, [] { raise(SIGSEGV); });
+    ASSERT_GT(child, 0);
+    EXPECT_EQ(EndingSignal(child), SIGSEGV);
+}
+
 // The ramp of the server's first CRTC, each channel in turn.
 std::vector<std::uint16_t> FirstCrtcRamp(Display *display)
 {
@@ -76,16 +154,77 @@ std::vector<std::uint16_t> FirstCrtcRamp(Display *display)
     return ramp;
 }
 
+// Recurses until the stack runs out.
+int Overflow(int depth)
+{
+    volatile char frame[256];
+    frame[0] = static_cast<char>(depth);
+    if (frame[0] == 1 && depth < 0)
+        return frame[0];
+    return Overflow(depth + 1) + frame[0];
+}
+
+// An X server of the test's own, connected, and its first CRTC's ramp before the test changes it;
+// Why says what is missing when the test cannot run.
+struct TGammaServer {
+    TGammaServer()
+    {
+        if (Server.Name.empty()) {
+            Why = "Xvfb could not be started";
+            return;
+        }
+        Connection = XOpenDisplay(Server.Name.c_str());
+        Before = Connection != nullptr ? FirstCrtcRamp(Connection) : std::vector<std::uint16_t>{};
+        if (Before.empty())
+            Why = "this X server's RandR has no gamma ramp";
+    }
+    ~TGammaServer()
+    {
+        if (Connection != nullptr)
+            XCloseDisplay(Connection);
+    }
+    Testing::TOwnXServer Server;
+    Display *Connection = nullptr;
+    std::vector<std::uint16_t> Before;
+    std::string Why;
+};
+
+TEST(ScreenGammaOnServer, AStackOverflowGivesTheRampBack)
+{
+    TGammaServer gammaServer;
+    if (!gammaServer.Why.empty())
+        GTEST_SKIP() << gammaServer.Why;
+    const Testing::TOwnXServer &server = gammaServer.Server;
+    Display *display = gammaServer.Connection;
+    const std::vector<std::uint16_t> &before = gammaServer.Before;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("DISPLAY", server.Name.c_str(), 1);
+        TRandrGamma gamma;
+        TGammaRamp brighter;
+        for (int i = 0; i < 256; ++i)
+            brighter.Red[i] = brighter.Green[i] = brighter.Blue[i] = static_cast<std::uint16_t>(std::min(65535, i * 400));
+        // 3: the ramp was never changed, so there would be nothing to give back.
+        if (!gamma.Capture() || !gamma.Apply(brighter))
+            _exit(3);
+        Overflow(0);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+    EXPECT_EQ(FirstCrtcRamp(display), before);
+}
+
 TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermWhenItCrashesAndWhenItsConnectionIsKilled)
 {
-    Testing::TOwnXServer server;
-    if (server.Name.empty())
-        GTEST_SKIP() << "Xvfb could not be started";
-    Display *display = XOpenDisplay(server.Name.c_str());
-    ASSERT_NE(display, nullptr);
-    const std::vector<std::uint16_t> before = FirstCrtcRamp(display);
-    if (before.empty())
-        GTEST_SKIP() << "this X server's RandR has no gamma ramp";
+    TGammaServer gammaServer;
+    if (!gammaServer.Why.empty())
+        GTEST_SKIP() << gammaServer.Why;
+    const Testing::TOwnXServer &server = gammaServer.Server;
+    Display *display = gammaServer.Connection;
+    const std::vector<std::uint16_t> &before = gammaServer.Before;
     // Brighter than normal: the program sets a ramp of its own.
     Testing::TSettingsHome settings({"\"ShowTime\"=dword:0", "\"ShowWeather\"=dword:0", "\"ShowNews\"=dword:0",
                                      "\"Brightness\"=dword:400", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"c\"",
@@ -119,7 +258,6 @@ TEST(ScreenGammaProgram, TheFullScreenGivesTheRampBackWhenEndedBySigtermWhenItCr
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
         EXPECT_EQ(FirstCrtcRamp(display), before);
     }
-    XCloseDisplay(display);
 }
 
 } // namespace

@@ -125,15 +125,22 @@ TEST_F(ScreensaverProgram, PreviewEndsWhenTheWindowIsDestroyedBeforeItIsShown)
     EXPECT_EQ(Finish(run), 0);
 }
 
+// Closes the dialog of the run as its close button does; false (the run ended by SIGTERM) when the
+// dialog is not on the display.
+bool CloseTheDialog(Display *display, TRun &run)
+{
+    const Window window = FindWindowOf(display, run.Pid, "Screensaver Configuration");
+    if (window != 0)
+        AskToClose(display, window);
+    else
+        kill(run.Pid, SIGTERM);
+    return window != 0;
+}
+
 TEST_F(ScreensaverProgram, ConfigurationModeShowsItsTitledWindowAndEndsWhenItCloses)
 {
     TRun run = Start({"/c:4711"}, true);
-    const Window window = FindWindowOf(FDisplay, run.Pid, "Screensaver Configuration");
-    EXPECT_NE(window, 0u) << "no window titled \"Screensaver Configuration\"";
-    if (window != 0)
-        AskToClose(FDisplay, window);
-    else
-        kill(run.Pid, SIGTERM);
+    EXPECT_TRUE(CloseTheDialog(FDisplay, run)) << "no window titled \"Screensaver Configuration\"";
     EXPECT_EQ(Finish(run), 0);
 }
 
@@ -144,15 +151,14 @@ std::optional<TSettings> ProgramSettings()
     TSettingsStore store(files);
     store.SetBrandName("Tessaly Software");
     store.SetSSName("Halcyra Screensaver");
-    if (!files.OpenKey(store.KeyPath()))
-        return std::nullopt;
-    // The key may exist before its values are written: the main form opens it first.
+    // Read without writing: the key may exist before its values are written.
     try {
-        store.SetRegistry();
-        return store.Loaded();
+        TSettings settings;
+        if (store.ReadAll(settings))
+            return settings;
     } catch (const std::exception &) {
-        return std::nullopt;
     }
+    return std::nullopt;
 }
 
 TEST_F(ScreensaverProgram, TheSettingsDialogStoresTheDefaultsAtOnceAndClosingItExitsZero)
@@ -476,6 +482,64 @@ TEST_F(SaverOnTodaysScreens, TheOtherMonitorIsBlackAndAMoveThereEndsTheRun)
     EXPECT_EQ(Finish(run, &errors), 0) << errors;
 }
 
+// A Wayland desktop with X11 beside it (a compositor of the test's own, without input or output): the
+// dialog, whose window is handed on by its X11 id, opens on X11 and never asks an X11 id of a
+// Wayland window.
+class ScreensaverProgramOnWayland : public TOwnXServerTest {
+protected:
+    void SetUp() override
+    {
+        TOwnXServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        FRuntime = std::filesystem::temp_directory_path() / ("halcyra-wayland-" + std::to_string(getpid()));
+        std::filesystem::remove_all(FRuntime);
+        std::filesystem::create_directories(FRuntime);
+        std::filesystem::permissions(FRuntime, std::filesystem::perms::owner_all);
+        std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + FRuntime.string(), "PATH=/usr/bin:/bin"};
+        std::vector<char *> envp;
+        for (auto &entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        FCompositor = SpawnCommand({"weston", "--backend=headless-backend.so", "--shell=kiosk-shell.so", "--socket=halcyra-test",
+                                    "--idle-time=0", "--no-config"},
+                                   &actions, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        // Its socket appears once it takes clients (a safety bound, not a budget).
+        for (int look = 0; look < 200 && FCompositor > 0 && !std::filesystem::exists(FRuntime / "halcyra-test"); ++look)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        if (!std::filesystem::exists(FRuntime / "halcyra-test"))
+            GTEST_SKIP() << "weston could not be started";
+    }
+    void TearDown() override
+    {
+        if (FCompositor > 0) {
+            kill(FCompositor, SIGTERM);
+            waitpid(FCompositor, nullptr, 0);
+        }
+        std::error_code error;
+        std::filesystem::remove_all(FRuntime, error);
+        TOwnXServerTest::TearDown();
+    }
+
+    std::filesystem::path FRuntime;
+    pid_t FCompositor = -1;
+};
+
+TEST_F(ScreensaverProgramOnWayland, TheDialogOpensOnX11)
+{
+    TRun run = Start({"/c"}, true, FServer.Name, nullptr,
+                     {"WAYLAND_DISPLAY=halcyra-test", "XDG_RUNTIME_DIR=" + FRuntime.string(), "XDG_SESSION_TYPE=wayland"});
+    EXPECT_TRUE(CloseTheDialog(FDisplay, run)) << "the dialog did not open on the X server";
+    std::string errors;
+    EXPECT_EQ(Finish(run, &errors), 0);
+    EXPECT_EQ(errors.find("CRITICAL"), std::string::npos) << errors;
+}
+
 TEST(ScreensaverProgramOwnDisplay, TheSaverEndsWhenItsXServerGoesAway)
 {
     TOwnXServer server;
@@ -501,15 +565,19 @@ TEST(ScreensaverProgramWithoutDesktop, PasswordModeReportsTheMissingLibrary)
     EXPECT_EQ(errorText, "Screen saver: MPR.DLL not found: cannot change password.\n");
 }
 
-TEST(ScreensaverProgramWithoutDesktop, SaverAndConfigurationReportThatTheyCannotShowAWindow)
+TEST(ScreensaverProgramWithoutDesktop, SaverAndConfigurationReportThatNoDisplayCouldBeOpened)
 {
-    // The configuration mode has set its title by then, and the title is the caption.
-    for (auto [mode, caption] : {std::pair{"/s", "halcyra-screensaver"}, {"/c", "Screensaver Configuration"}}) {
-        TRun run = Start({mode}, false);
-        std::string errorText;
-        EXPECT_EQ(Finish(run, &errorText), 0) << mode;
-        EXPECT_NE(errorText.find(std::string(caption) + ": The screensaver window could not be created.\n"), std::string::npos)
-            << mode << ": " << errorText;
+    // DISPLAY not set, and DISPLAY naming a display where no server listens.
+    for (const char *mode : {"/s", "/c"}) {
+        for (const std::string &display : {std::string(), std::string(":5999")}) {
+            TRun run = display.empty() ? Start({mode}, false) : Start({mode}, true, display);
+            std::string errorText;
+            EXPECT_EQ(Finish(run, &errorText), 1) << mode << " " << display;
+            const std::string named = display.empty() ? "is not set" : "is \"" + display + "\"";
+            EXPECT_NE(errorText.find("halcyra-screensaver: no display could be opened: DISPLAY " + named + "\n"), std::string::npos)
+                << mode << ": " << errorText;
+            EXPECT_EQ(errorText.find("screensaver window"), std::string::npos) << errorText;
+        }
     }
 }
 

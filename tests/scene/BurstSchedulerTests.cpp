@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -29,8 +30,57 @@ TEST(BurstScheduler, AWaitOfOneStartsOnTheSecondTickAndShowsFramesZeroToEight)
     EXPECT_EQ(frames, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_NE(strip, before);
     EXPECT_FALSE(bursts.Tick(random)) << "tick 11";
+    // The wait after it is one of the two ranges; which one, and the wait itself, are pinned below.
     EXPECT_TRUE((bursts.FBurstWait >= 5 && bursts.FBurstWait <= 34) || (bursts.FBurstWait >= 100 && bursts.FBurstWait <= 499))
         << bursts.FBurstWait;
+}
+
+TEST(RuntimeRandom, DrawsBits16To30OfTheSeedTimes22695477PlusOne)
+{
+    // seed = seed × 22695477 + 1 (mod 2^32), draw = bits 16 to 30 of the new seed.
+    const struct {
+        std::uint32_t Seed;
+        std::vector<int> Draws;
+    } cases[] = {
+        {0, {0, 346, 130, 10982, 1090, 11656}},
+        {1, {346, 130, 10982, 1090}},
+        {0xFFFFFFFFu, {32421, 561, 22046}},
+        {2026, {13486, 22170, 31465}},
+    };
+    for (const auto &test : cases) {
+        TRuntimeRandom random(test.Seed);
+        std::vector<int> draws;
+        for (std::size_t i = 0; i < test.Draws.size(); ++i)
+            draws.push_back(random.Next());
+        EXPECT_EQ(draws, test.Draws) << test.Seed;
+    }
+    TRuntimeRandom random(2026);
+    EXPECT_EQ(random.Random(100), 86) << "a draw's remainder: 13486 mod 100";
+}
+
+// The end of a burst draws r = random mod 100, then the wait: 5 to 34 ticks when r > 30, else 100 to
+// 499. Each seed's first two draws, by the generator's rule, are written beside it.
+TEST(BurstScheduler, TheWaitAfterABurstIsShortWhenTheFirstDrawModHundredIsAboveThirty)
+{
+    const struct {
+        std::uint32_t Seed;
+        int Wait;
+    } cases[] = {
+        {1, 130 % 30 + 5},       // draws 346, 130: r = 46
+        {5, 32036 % 30 + 5},     // draws 1731, 32036: r = 31
+        {46, 23193 % 400 + 100}, // draws 15930, 23193: r = 30
+        {7, 31604 % 400 + 100},  // draws 2424, 31604: r = 24
+    };
+    for (const auto &test : cases) {
+        TRuntimeRandom random(test.Seed);
+        TBurstScheduler bursts;
+        bursts.FBurstOn = true;
+        bursts.FBurstFrame = 8;
+        bursts.FBurstLength = 8;
+        EXPECT_FALSE(bursts.Tick(random)) << "the burst ended";
+        EXPECT_EQ(bursts.FBurstWait, test.Wait) << test.Seed;
+        EXPECT_EQ(bursts.FBurstIdle, 0);
+    }
 }
 
 TEST(BurstScheduler, ConsecutiveBurstsNeverRepeatAStripAndEveryStripPlays)

@@ -350,6 +350,35 @@ TEST_F(MainFormTest, TheDesktopsCloseRequestEndsTheRun)
     EXPECT_FALSE(Display.Soft().DeviceAlive());
 }
 
+// DirectDraw may activate (or deactivate) the window while it changes the display mode: the timer
+// still starts only once every sprite is prepared, and a window left inactive waits for its next
+// activation.
+TEST_F(MainFormTest, AnActivationDuringTheModeChangeStartsNoFrameBeforeTheSpritesAreReady)
+{
+    for (bool deactivatedToo : {false, true}) {
+        SCOPED_TRACE(deactivatedToo ? "activated, then deactivated" : "activated");
+        int startsDuringTheModeChange = -1;
+        Display.SetOnCall([&](const std::string &call) {
+            if (call != "SetDisplayMode")
+                return;
+            Application.Events.OnActivate();
+            if (deactivatedToo)
+                Application.Events.OnDeactivate();
+            startsDuringTheModeChange = Timer != nullptr ? Timer->StartCount : 0;
+        });
+        Timer = nullptr;
+        TForm1 &form = Create();
+        Display.SetOnCall({});
+        EXPECT_EQ(startsDuringTheModeChange, 0);
+        EXPECT_EQ(Timer->StartCount, 1);
+        EXPECT_EQ(form.Qss1.GetTimerEnabled(), !deactivatedToo);
+        Application.Events.OnActivate();
+        EXPECT_TRUE(form.Qss1.GetTimerEnabled());
+        EXPECT_EQ(form.QMV1.GetErrorResult(), "");
+        Form.reset();
+    }
+}
+
 TEST_F(MainFormTest, AFormDestroyedWithoutTheExitGivesTheCursorAndSoundBack)
 {
     Create();

@@ -239,6 +239,25 @@ TEST_F(RunModes, AWindowThatCannotBeCreatedIsReportedNotRun)
     EXPECT_EQ(Application.MessageBoxes[0].Text, "The screensaver window could not be created.");
 }
 
+TEST_F(RunModes, NoDisplayIsALineOnStandardErrorAndExitCodeOne)
+{
+    for (const char *mode : {"/s", "/c"}) {
+        Services.RunSaverForms = [] { throw Platform::ENoDisplay("no display could be opened: DISPLAY is not set"); };
+        Services.RunConfigurationForm = Services.RunSaverForms;
+        std::vector<std::string> lines;
+        Services.ReportError = [&lines](const std::string &line) { lines.push_back(line); };
+        EXPECT_EQ(Run({mode}), 1) << mode;
+        EXPECT_EQ(lines, std::vector<std::string>{"halcyra-screensaver: no display could be opened: DISPLAY is not set"}) << mode;
+        EXPECT_TRUE(Application.MessageBoxes.empty()) << mode;
+        // Where there is no standard error stream, the framework's box says it.
+        Services.ReportError = nullptr;
+        EXPECT_EQ(Run({mode}), 1) << mode;
+        ASSERT_EQ(Application.MessageBoxes.size(), 1u) << mode;
+        EXPECT_EQ(Application.MessageBoxes[0].Text, "no display could be opened: DISPLAY is not set.");
+        Application.MessageBoxes.clear();
+    }
+}
+
 TEST_F(RunModes, PreviewWaitsUntilTheWindowIsVisibleThenDrawsOnce)
 {
     Resources.Preview = PreviewDib(0x336699);

@@ -21,11 +21,26 @@ public:
     std::vector<TFakeBltFast> Blts;
     bool PrimaryLost = false;
 
-    // Logs a call under its plain and qualified names; the failure to return, or Ok.
+    // Called with each call's qualified name before the call is made, outside the lock.
+    std::function<void(const std::string &)> OnCall;
+
+    // Logs a call under its plain and qualified names and tells OnCall; the failure to return, or Ok.
     TDDResult Enter(const std::string &method, const std::string &role = {})
     {
-        std::lock_guard lock(Mutex);
         const std::string qualified = role.empty() ? method : method + ":" + role;
+        std::function<void(const std::string &)> onCall;
+        {
+            std::lock_guard lock(Mutex);
+            onCall = OnCall;
+        }
+        if (onCall)
+            onCall(qualified);
+        return Logged(method, qualified, role);
+    }
+
+    TDDResult Logged(const std::string &method, const std::string &qualified, const std::string &role)
+    {
+        std::lock_guard lock(Mutex);
         Log.push_back(qualified);
         ++Counts[method];
         if (!role.empty())
@@ -335,6 +350,12 @@ std::vector<std::string> TFakeDisplay::CallLog() const
 {
     std::lock_guard lock(FState->Mutex);
     return FState->Log;
+}
+
+void TFakeDisplay::SetOnCall(std::function<void(const std::string &)> onCall)
+{
+    std::lock_guard lock(FState->Mutex);
+    FState->OnCall = std::move(onCall);
 }
 
 void TFakeDisplay::ClearCallLog()

@@ -6,6 +6,7 @@
 #include "platform/Display.h"
 #include "platform/soft/SoftDisplay.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,9 @@ public:
     // logged too: "Release" for the device, "Release:Back" and so on for surfaces.
     int Calls(const std::string &call) const;
     std::vector<std::string> CallLog() const;
+    // Runs before every call that can fail, with its name as Fail takes it: the place to deliver
+    // what a real system sends while the call runs (a window activation during the mode change).
+    void SetOnCall(std::function<void(const std::string &)> onCall);
     void ClearCallLog();
     // Every BltFast made, in order.
     std::vector<TFakeBltFast> BltFasts() const;

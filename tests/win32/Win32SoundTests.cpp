@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -126,6 +128,29 @@ TEST(Win32Sound, SetsTheSpeakersVolumeInSevenStepsAndClosesOnEveryFailure)
             expected.push_back("Close");
         EXPECT_EQ(mixer.Calls, expected);
     }
+}
+
+// What PlaySoundA was asked, call by call.
+std::vector<std::string> GPlaySoundCalls;
+BOOL RecordPlaySound(LPCSTR sound, HMODULE module, DWORD flags)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%s, %s, 0x%05lX", sound != nullptr ? sound : "(no name)", module != nullptr ? "a module" : "(no module)",
+                  static_cast<unsigned long>(flags));
+    GPlaySoundCalls.push_back(text);
+    return TRUE;
+}
+
+TEST(Win32Sound, TheLoopIsTheResourceSoundNamePlayedAsynchronouslyAndStoppedByPurge)
+{
+    GPlaySoundCalls.clear();
+    TRecordingMixer mixer("");
+    std::unique_ptr<ISound> sound = CreateWin32Sound(RecordPlaySound, mixer);
+    EXPECT_TRUE(sound->PlayLooped("SoundName"));
+    sound->StopAll();
+    // SND_RESOURCE 0x40004, SND_ASYNC 0x1, SND_LOOP 0x8; SND_PURGE 0x40.
+    EXPECT_EQ(GPlaySoundCalls, (std::vector<std::string>{"SoundName, (no module), 0x4000D", "(no name), (no module), 0x00040"}));
+    EXPECT_TRUE(mixer.Calls.empty());
 }
 
 TEST(Win32Sound, WithoutAMixerDeviceTheVolumeIsLeftAlone)

@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
+#include <pwd.h>
 #include <vector>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,25 @@ bool SameNameIgnoringCase(const std::string &a, const std::string &b)
     return true;
 }
 
+using TEntries = std::vector<KeyFileFormat::TEntry>;
+
+// The entry of this name (names ignore case).
+TEntries::iterator Find(TEntries &entries, const std::string &name)
+{
+    return std::find_if(entries.begin(), entries.end(),
+                        [&](const KeyFileFormat::TEntry &entry) { return SameNameIgnoringCase(entry.Name, name); });
+}
+
+// Gives the entry of this name the value, or adds one; a later line of a name replaces an earlier.
+void SetEntry(TEntries &entries, const std::string &name, const TRegistryValue &value)
+{
+    auto found = Find(entries, name);
+    if (found != entries.end())
+        found->Value = value;
+    else
+        entries.push_back({name, value});
+}
+
 // Key names may hold any character but the backslash; the few that a file name cannot hold are
 // written as %XX.
 std::string FileNameOf(const std::string &component)
@@ -54,6 +74,22 @@ std::string FileNameOf(const std::string &component)
 }
 
 // ---- the key file format ----
+
+// The line without the blanks around it (and the carriage return of a CRLF line).
+std::string_view Trimmed(std::string_view line)
+{
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Whether what follows a value or the key's name is nothing but blanks and a ; comment.
+bool OnlyComment(std::string_view rest)
+{
+    rest = Trimmed(rest);
+    return rest.empty() || rest.front() == ';';
+}
 
 void AppendQuoted(std::string &out, std::string_view text)
 {
@@ -174,53 +210,53 @@ TRegistryValueType TypeOfNumber(int number)
     }
 }
 
-TRegistryValue ReadData(std::string_view data)
+// The value written as data; nullopt when it is none of the forms Write writes.
+std::optional<TRegistryValue> ReadData(std::string_view data)
 {
-    // Data that cannot be read is kept as bytes of no known type: its text as found and a zero byte.
-    // It is never empty, because the store reads an empty value of any type as an empty text.
-    const TRegistryValue unreadable{TRegistryValueType::Other, std::string(data) + '\0'};
     if (!data.empty() && data.front() == '"') {
         std::size_t pos = 0;
         auto text = ReadQuoted(data, pos);
         if (!text || pos != data.size())
-            return unreadable;
-        return {TRegistryValueType::Text, *text + '\0'};
+            return std::nullopt;
+        return TRegistryValue{TRegistryValueType::Text, *text + '\0'};
     }
     if (data.starts_with("expand:")) {
         std::size_t pos = 7;
         auto text = ReadQuoted(data, pos);
         if (!text || pos != data.size())
-            return unreadable;
-        return {TRegistryValueType::ExpandedText, *text + '\0'};
+            return std::nullopt;
+        return TRegistryValue{TRegistryValueType::ExpandedText, *text + '\0'};
     }
     if (data.starts_with("dword:")) {
         std::string_view number = data.substr(6);
         long long value = 0;
         auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value, 10);
         if (number.empty() || error != std::errc() || end != number.data() + number.size() || value < INT32_MIN || value > UINT32_MAX)
-            return unreadable;
+            return std::nullopt;
         std::uint32_t bits = static_cast<std::uint32_t>(value);
         std::string bytes(4, '\0');
         for (int i = 0; i < 4; ++i)
             bytes[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
-        return {TRegistryValueType::Integer, bytes};
+        return TRegistryValue{TRegistryValueType::Integer, bytes};
     }
     if (data.starts_with("hex:")) {
         auto bytes = ReadHex(data.substr(4));
-        return bytes ? TRegistryValue{TRegistryValueType::Binary, *bytes} : unreadable;
+        if (!bytes)
+            return std::nullopt;
+        return TRegistryValue{TRegistryValueType::Binary, *bytes};
     }
     if (data.starts_with("hex(")) {
         std::size_t close = data.find("):");
         int number = 0;
         if (close == std::string_view::npos)
-            return unreadable;
+            return std::nullopt;
         auto [end, error] = std::from_chars(data.data() + 4, data.data() + close, number, 10);
         auto bytes = ReadHex(data.substr(close + 2));
         if (error != std::errc() || end != data.data() + close || !bytes)
-            return unreadable;
-        return {TypeOfNumber(number), *bytes};
+            return std::nullopt;
+        return TRegistryValue{TypeOfNumber(number), *bytes};
     }
-    return unreadable;
+    return std::nullopt;
 }
 
 std::string WriteData(const TRegistryValue &value)
@@ -247,20 +283,82 @@ std::string WriteData(const TRegistryValue &value)
     return out;
 }
 
-std::optional<std::string> ReadFile(const fs::path &file)
+[[noreturn]] void FailToRead(const fs::path &file, const std::string &reason)
 {
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream)
-        return std::nullopt;
-    std::string text;
-    char buffer[4096];
-    while (stream.read(buffer, sizeof buffer) || stream.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(stream.gcount()));
-        if (text.size() > KeyFileFormat::MaxFileSize)
+    throw ERegistryException("The settings file '" + file.string() + "' cannot be read: " + reason +
+                             ". It was left unchanged.");
+}
+
+// The text of a key file; nullopt when there is no such file. A file that is there but cannot be
+// read is an error, never a missing key that a first run would write over.
+std::optional<std::string> ReadKeyFile(const fs::path &file)
+{
+    const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        if (errno == ENOENT)
             return std::nullopt;
+        FailToRead(file, std::strerror(errno));
     }
+    std::string text;
+    struct stat status {};
+    int failure = 0;
+    if (::fstat(descriptor, &status) != 0)
+        failure = errno;
+    else if (!S_ISREG(status.st_mode))
+        failure = EISDIR;
+    char buffer[4096];
+    while (failure == 0 && text.size() <= KeyFileFormat::MaxFileSize) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            failure = errno;
+        if (count <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(descriptor);
+    if (failure == EISDIR)
+        FailToRead(file, "it is not a file");
+    if (failure != 0)
+        FailToRead(file, std::strerror(failure));
+    if (text.size() > KeyFileFormat::MaxFileSize)
+        FailToRead(file, "it is larger than " + std::to_string(KeyFileFormat::MaxFileSize) + " bytes");
     return text;
 }
+
+// The entries of a key file; nullopt when there is no such file.
+std::optional<std::vector<KeyFileFormat::TEntry>> ReadEntries(const fs::path &file)
+{
+    auto text = ReadKeyFile(file);
+    if (!text)
+        return std::nullopt;
+    KeyFileFormat::TParsed parsed = KeyFileFormat::Read(*text);
+    if (parsed.BadLine != 0)
+        FailToRead(file, "line " + std::to_string(parsed.BadLine) + " is not \"Name\"=value, [key] or a ; comment");
+    return std::move(parsed.Entries);
+}
+
+// Holds the key files' folder locked while a key is read, changed and written back, so that two
+// processes writing at once (two first runs, the dialog and the saver) never lose a value.
+class TFolderLock {
+public:
+    explicit TFolderLock(const fs::path &folder) : FDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        while (FDescriptor >= 0 && ::flock(FDescriptor, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~TFolderLock()
+    {
+        if (FDescriptor >= 0)
+            ::close(FDescriptor);
+    }
+    TFolderLock(const TFolderLock &) = delete;
+    TFolderLock &operator=(const TFolderLock &) = delete;
+
+private:
+    int FDescriptor;
+};
 
 bool WriteAll(int descriptor, const std::string &text)
 {
@@ -303,25 +401,40 @@ public:
 
     bool WriteValue(const std::string &name, const TRegistryValue &value) override
     {
-        auto entries = Entries();
-        SetEntry(entries, name, value);
-        return Replace(entries);
+        return WriteValues({{name, value}}) == 1;
     }
 
     // All values go into one new key file: a reader sees either none of them or all.
     std::size_t WriteValues(const std::vector<TRegistryNamedValue> &values) override
     {
+        TFolderLock lock(FFile.parent_path());
         auto entries = Entries();
         for (const auto &value : values)
             SetEntry(entries, value.Name, value.Value);
         return Replace(entries) ? values.size() : 0;
     }
 
+    std::size_t WriteMissingValues(const std::vector<TRegistryNamedValue> &values) override
+    {
+        TFolderLock lock(FFile.parent_path());
+        auto entries = Entries();
+        std::size_t firstMissing = values.size();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (Find(entries, values[i].Name) == entries.end()) {
+                firstMissing = std::min(firstMissing, i);
+                entries.push_back({values[i].Name, values[i].Value});
+            }
+        }
+        if (firstMissing == values.size())
+            return values.size();
+        return Replace(entries) ? values.size() : firstMissing;
+    }
+
     bool DeleteValue(const std::string &name) override
     {
+        TFolderLock lock(FFile.parent_path());
         auto entries = Entries();
-        auto found = std::find_if(entries.begin(), entries.end(),
-                                  [&](const KeyFileFormat::TEntry &entry) { return SameNameIgnoringCase(entry.Name, name); });
+        auto found = Find(entries, name);
         if (found == entries.end())
             return false;
         entries.erase(found);
@@ -341,7 +454,8 @@ public:
     {
         const std::string text = KeyFileFormat::Write(FKeyPath, entries);
         std::string pattern = (FFile.parent_path() / ("." + FFile.filename().string() + ".XXXXXX")).string();
-        int descriptor = ::mkstemp(pattern.data());
+        // Not inherited by a program started meanwhile (the browser F2 opens, say).
+        int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (descriptor < 0)
             return false;
         ::fchmod(descriptor, 0600);
@@ -358,24 +472,8 @@ public:
     }
 
 private:
-    static void SetEntry(std::vector<KeyFileFormat::TEntry> &entries, const std::string &name, const TRegistryValue &value)
-    {
-        for (auto &entry : entries) {
-            if (SameNameIgnoringCase(entry.Name, name)) {
-                entry.Value = value;
-                return;
-            }
-        }
-        entries.push_back({name, value});
-    }
-
-    std::vector<KeyFileFormat::TEntry> Entries() const
-    {
-        auto text = ReadFile(FFile);
-        if (!text)
-            return {};
-        return KeyFileFormat::Read(*text).value_or(std::vector<KeyFileFormat::TEntry>{});
-    }
+    // The key's values as the file holds them now; none when the file has gone.
+    TEntries Entries() const { return ReadEntries(FFile).value_or(TEntries{}); }
 
     const TFileRegistry &FRegistry;
     std::string FKeyPath;
@@ -398,42 +496,53 @@ std::string Write(const std::string &keyPath, const std::vector<TEntry> &entries
     return text;
 }
 
-std::optional<std::vector<TEntry>> Read(const std::string &text)
+TParsed Read(std::string_view text)
 {
-    std::vector<TEntry> entries;
+    TParsed parsed;
+    // An editor may have put a UTF-8 byte order mark in front.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
     bool sawHeader = false;
     std::size_t start = 0;
-    while (start < text.size()) {
+    for (std::size_t number = 1; start < text.size(); ++number) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        std::string_view line(text.data() + start, end - start);
+        std::string_view line = Trimmed(text.substr(start, end - start));
         start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
         if (line.empty() || line.front() == ';')
             continue;
-        if (!sawHeader) {
-            if (line.front() != '[' || line.back() != ']')
-                return std::nullopt;
+        std::size_t pos = 0;
+        if (line.front() == '[') {
+            pos = line.find(']');
+            if (sawHeader || pos == std::string_view::npos || !OnlyComment(line.substr(pos + 1))) {
+                parsed.BadLine = number;
+                return parsed;
+            }
             sawHeader = true;
             continue;
         }
-        std::size_t pos = 0;
-        auto name = ReadQuoted(line, pos);
-        if (!name || pos >= line.size() || line[pos] != '=')
-            continue;
-        TEntry entry{*name, ReadData(line.substr(pos + 1))};
-        auto same = std::find_if(entries.begin(), entries.end(),
-                                 [&](const TEntry &other) { return SameNameIgnoringCase(other.Name, entry.Name); });
-        if (same != entries.end())
-            same->Value = entry.Value;
-        else
-            entries.push_back(std::move(entry));
+        auto name = sawHeader ? ReadQuoted(line, pos) : std::nullopt;
+        std::string_view rest = name ? Trimmed(line.substr(pos)) : std::string_view{};
+        std::optional<TRegistryValue> value;
+        if (rest.starts_with('=')) {
+            rest = Trimmed(rest.substr(1));
+            // A text ends at its closing quote, anything else at the first blank or comment.
+            std::size_t dataEnd = rest.find_first_of(" \t;");
+            if (rest.starts_with('"') || rest.starts_with("expand:\"")) {
+                std::size_t quoted = rest.starts_with('"') ? 0 : 7;
+                dataEnd = ReadQuoted(rest, quoted) ? quoted : std::string_view::npos;
+            }
+            if (OnlyComment(rest.substr(std::min(dataEnd, rest.size()))))
+                value = ReadData(rest.substr(0, dataEnd));
+        }
+        if (!value) {
+            parsed.BadLine = number;
+            return parsed;
+        }
+        SetEntry(parsed.Entries, *name, *value);
     }
-    if (!sawHeader)
-        return std::nullopt;
-    return entries;
+    return parsed;
 }
 
 } // namespace KeyFileFormat
@@ -444,6 +553,8 @@ TFileRegistry::TFileRegistry(std::filesystem::path root) : FRoot(std::move(root)
 
 std::filesystem::path TFileRegistry::KeyFile(const std::string &path) const
 {
+    if (FRoot.empty())
+        return {};
     std::vector<std::string> components;
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -468,12 +579,7 @@ std::filesystem::path TFileRegistry::KeyFile(const std::string &path) const
 std::unique_ptr<IRegistryKey> TFileRegistry::OpenKey(const std::string &path)
 {
     fs::path file = KeyFile(path);
-    if (file.empty())
-        return nullptr;
-    auto text = ReadFile(file);
-    // A file that is not a key file, or too large to be one, is no key: the caller treats the key as
-    // missing and may write it anew.
-    if (!text || !KeyFileFormat::Read(*text))
+    if (file.empty() || !ReadEntries(file))
         return nullptr;
     return std::make_unique<TFileRegistryKey>(*this, path, file);
 }
@@ -488,11 +594,9 @@ std::unique_ptr<IRegistryKey> TFileRegistry::CreateKey(const std::string &path)
     if (error)
         return nullptr;
     auto key = std::make_unique<TFileRegistryKey>(*this, path, file);
-    auto text = ReadFile(file);
-    if (!text || !KeyFileFormat::Read(*text)) {
-        if (!key->Replace({}))
-            return nullptr;
-    }
+    TFolderLock lock(file.parent_path());
+    if (!ReadEntries(file) && !key->Replace({}))
+        return nullptr;
     return key;
 }
 
@@ -509,15 +613,29 @@ bool TFileRegistry::DeleteKey(const std::string &path)
     return fs::remove(file, error);
 }
 
+fs::path SettingsFolder()
+{
+    const char *configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome != nullptr && configHome[0] == '/')
+        return configHome;
+    // A relative or empty HOME names no home: the user database does.
+    std::string home;
+    if (const char *variable = std::getenv("HOME"); variable != nullptr && variable[0] == '/') {
+        home = variable;
+    } else {
+        passwd entry{};
+        passwd *found = nullptr;
+        std::vector<char> buffer(16384);
+        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+            found->pw_dir != nullptr && found->pw_dir[0] == '/')
+            home = found->pw_dir;
+    }
+    return home.empty() ? fs::path() : fs::path(home) / ".config";
+}
+
 IRegistry &UserRegistry()
 {
-    static TFileRegistry registry = [] {
-        const char *configHome = std::getenv("XDG_CONFIG_HOME");
-        if (configHome != nullptr && configHome[0] == '/')
-            return TFileRegistry(configHome);
-        const char *home = std::getenv("HOME");
-        return TFileRegistry(fs::path(home != nullptr ? home : ".") / ".config");
-    }();
+    static TFileRegistry registry(SettingsFolder());
     return registry;
 }
 

@@ -2,6 +2,7 @@
 // in GtkFixed containers, the client area's backdrop painted under them, and drawing areas for the
 // painted controls.
 #include "platform/SettingsDialogView.h"
+#include "platform/linux/LinuxDesktop.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -41,6 +42,20 @@ std::string ToUtf8(const std::string &text)
             result += static_cast<char>(0xC0 | (byte >> 6));
             result += static_cast<char>(0x80 | (byte & 0x3F));
         }
+    }
+    return result;
+}
+
+// The edited UTF-8 text of a field that was shown as Latin-1, in Latin-1 again; as typed when it holds
+// a character Latin-1 has not.
+std::string FromUtf8AsLatin1(const std::string &text)
+{
+    std::string result;
+    for (const char *at = text.c_str(); *at != '\0'; at = g_utf8_next_char(at)) {
+        const gunichar character = g_utf8_get_char(at);
+        if (character > 0xFF)
+            return text;
+        result += static_cast<char>(character);
     }
     return result;
 }
@@ -197,8 +212,17 @@ public:
     std::string GetText(TDialogControlId control) const override
     {
         GtkWidget *widget = Widget(control);
-        if (widget != nullptr && GTK_IS_ENTRY(widget))
-            return gtk_entry_get_text(GTK_ENTRY(widget));
+        if (widget != nullptr && GTK_IS_ENTRY(widget)) {
+            const std::string text = gtk_entry_get_text(GTK_ENTRY(widget));
+            // A field the user left as it was shown gives back the very bytes it was given; one that
+            // was shown as Latin-1 stays Latin-1 when edited.
+            const auto given = FGivenTexts.find(control);
+            if (given == FGivenTexts.end())
+                return text;
+            if (text == given->second.Shown)
+                return given->second.Bytes;
+            return given->second.Bytes != given->second.Shown ? FromUtf8AsLatin1(text) : text;
+        }
         if (widget != nullptr && GTK_IS_LABEL(widget))
             return gtk_label_get_text(GTK_LABEL(widget));
         return {};
@@ -207,9 +231,11 @@ public:
     void SetText(TDialogControlId control, const std::string &text) override
     {
         GtkWidget *widget = Widget(control);
-        if (widget != nullptr && GTK_IS_ENTRY(widget))
-            gtk_entry_set_text(GTK_ENTRY(widget), ToUtf8(text).c_str());
-        else if (widget != nullptr && GTK_IS_LABEL(widget))
+        if (widget != nullptr && GTK_IS_ENTRY(widget)) {
+            const std::string shown = ToUtf8(text);
+            FGivenTexts[control] = TGivenText{text, shown};
+            gtk_entry_set_text(GTK_ENTRY(widget), shown.c_str());
+        } else if (widget != nullptr && GTK_IS_LABEL(widget))
             gtk_label_set_text(GTK_LABEL(widget), ToUtf8(text).c_str());
     }
 
@@ -545,6 +571,12 @@ private:
     std::unique_ptr<GtkWidget, TWidgetDestroyer> FWindow;
     TSurface FBackdrop;
     std::map<TDialogControlId, GtkWidget *> FWidgets;
+    // What each entry was last given, and the UTF-8 text GTK showed for it.
+    struct TGivenText {
+        std::string Bytes;
+        std::string Shown;
+    };
+    std::map<TDialogControlId, TGivenText> FGivenTexts;
     std::map<TDialogControlId, TPlace> FPlaces;
     int FSelecting = 0;
     bool FShown = false;
@@ -556,8 +588,8 @@ private:
 
 std::unique_ptr<ISettingsDialogView> CreateSettingsDialogWindow(const TDialogDescription &description)
 {
-    if (!gtk_init_check(nullptr, nullptr))
-        return nullptr;
+    if (!StartGtkOnX11())
+        throw NoDisplayError();
     return std::make_unique<TGtkSettingsDialog>(description);
 }
 

@@ -6,6 +6,7 @@
 // be seen.
 #include "platform/Application.h"
 #include "platform/UiWorkQueue.h"
+#include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/LinuxMonitors.h"
 #include "platform/linux/ScreenGamma.h"
 #include "platform/linux/SdlPresenter.h"
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -63,6 +65,18 @@ int LostXServer(Display *)
     _exit(0);
 }
 
+// Runs its work when the scope is left, by return or by exception.
+class TOnScopeExit {
+public:
+    explicit TOnScopeExit(std::function<void()> work) : FWork(std::move(work)) {}
+    ~TOnScopeExit() { FWork(); }
+    TOnScopeExit(const TOnScopeExit &) = delete;
+    TOnScopeExit &operator=(const TOnScopeExit &) = delete;
+
+private:
+    std::function<void()> FWork;
+};
+
 class TLinuxApplication;
 
 // The application the signal thread hands signals to, cleared when it is destroyed; the thread
@@ -82,7 +96,9 @@ sigset_t TerminationSignals()
 
 class TLinuxApplication final : public IApplication {
 public:
-    TLinuxApplication() : FQueue([this] { Wake(); }) {}
+    // Three threads use Xlib (the user-interface thread, the window's sight and a host window's
+    // presenter): Xlib must know before its first call. The application is made first in main.
+    TLinuxApplication() : FQueue([this] { Wake(); }) { XInitThreads(); }
 
     ~TLinuxApplication() override
     {
@@ -113,14 +129,18 @@ public:
             GSignalTarget = this;
         }
         std::thread([signals] {
+            bool handedOver = false;
             for (;;) {
                 int taken = 0;
                 if (sigwait(&signals, &taken) != 0)
                     continue;
-                if (TakeSignal())
+                if (!handedOver && TakeSignal()) {
+                    handedOver = true;
                     continue;
-                // No window whose run could end in order: the signal ends the process as it would
-                // have, once the screen's ramps are given back.
+                }
+                // No window whose run could end in order, or a second signal while that run still
+                // ends: the signal ends the process as it would have, once the screen's ramps are
+                // given back.
                 RestoreGammaInEmergency();
                 std::signal(taken, SIG_DFL);
                 sigset_t one;
@@ -148,10 +168,8 @@ public:
     void HostMainWindowIn(TWindowHandle window) override
     {
         Display *connection = XOpenDisplay(nullptr);
-        if (connection == nullptr) {
-            const char *name = std::getenv("DISPLAY");
-            throw std::runtime_error(std::string("cannot open the X display ") + (name != nullptr ? name : "(DISPLAY is not set)"));
-        }
+        if (connection == nullptr)
+            throw NoDisplayError();
         // A host's window may go away at any moment: the errors that follow must not end the program.
         CountX11Errors();
         XSetIOErrorHandler(LostXServer);
@@ -236,6 +254,13 @@ public:
 
     void Run() override
     {
+        // However the loop ends, a handler's error included, the window goes before anything else is
+        // shown, and a termination signal no longer waits for a loop that has stopped.
+        const TOnScopeExit endOfLoop([this] {
+            FLoopCanClose = false;
+            FQueue.Close();
+            DestroyWindows();
+        });
         if (FHosting) {
             RunHosted();
         } else if (FGtkWindow != nullptr) {
@@ -257,9 +282,6 @@ public:
                 ProcessMessages();
             }
         }
-        FLoopCanClose = false;
-        FQueue.Close();
-        DestroyWindows();
     }
 
     void ProcessMessages() override
@@ -381,7 +403,7 @@ private:
     {
         if (!FGtkTried) {
             FGtkTried = true;
-            FGtkStarted = gtk_init_check(nullptr, nullptr);
+            FGtkStarted = StartGtkOnX11();
         }
         return FGtkStarted;
     }
@@ -391,15 +413,15 @@ private:
         if (!FSdlStarted) {
             ApplySdlHints();
             if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
-                return 0;
+                throw NoDisplayError();
             // Without a desktop SDL falls back to drivers that show nothing; a saver nobody can see
             // or stop must not run.
             const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
             if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
                 SDL_Quit();
-                return 0;
+                throw NoDisplayError();
             }
-                if (driver == "x11")
+            if (driver == "x11")
                 XSetIOErrorHandler(LostXServer);
             FSdlStarted = true;
             FSdlWakeEvent = SDL_RegisterEvents(1);
@@ -432,7 +454,7 @@ private:
     TWindowHandle CreateGtkWindow()
     {
         if (!StartGtk())
-            return 0;
+            throw NoDisplayError();
         FGtkWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_title(GTK_WINDOW(FGtkWindow), GetTitle().c_str());
         gtk_window_set_default_size(GTK_WINDOW(FGtkWindow), 560, 420);

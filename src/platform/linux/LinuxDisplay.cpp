@@ -57,13 +57,13 @@ TSoftDisplayConfig LinuxDisplayConfig()
 {
     TSoftDisplayConfig config;
     std::size_t found = 1;
-    // A display program draws into one window: the monitors are the host's business.
+    // A display program draws into one window: the monitors are the host's business. SDL's video
+    // starts first and stays up, for the saver's window that follows: an X server whose only client
+    // this is resets when its last connection closes, and a connection made during the reset fails,
+    // so SDL's connections stay open while the monitors are counted on a connection of their own.
     if (HostedWindow() == 0) {
+        SDL_InitSubSystem(SDL_INIT_VIDEO);
         found = DesktopMonitors().size();
-        if (found == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-            found = DesktopMonitors().size();
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        }
     }
     const int monitors = std::max(1, static_cast<int>(found));
     config.Monitors = monitors;

@@ -2,6 +2,7 @@
 // Stopping wakes it and joins it, so Stop returns only after the running tick (if any) ended; a Stop
 // from within the tick cannot join its own thread, so it lets that thread end by itself.
 #include "platform/PeriodicTimer.h"
+#include "platform/linux/ScreenGamma.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +35,8 @@ public:
         auto run = std::make_shared<TTimerRun>();
         FRun = run;
         FThread = std::thread([run, periodMs, tick = std::move(tick)] {
+            // The frame runs here: a crash in it, a stack overflow too, still gives the ramps back.
+            UseAlternateSignalStack();
             using Clock = std::chrono::steady_clock;
             const auto period = std::chrono::milliseconds(periodMs);
             auto next = Clock::now() + period;

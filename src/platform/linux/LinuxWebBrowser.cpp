@@ -1,4 +1,5 @@
 // Linux backend of the web browser: xdg-open, started directly (no shell) and not waited for.
+#include "net/WebAddress.h"
 #include "platform/WebBrowser.h"
 
 #include <csignal>
@@ -15,11 +16,11 @@ class TLinuxWebBrowser final : public IWebBrowser {
 public:
     bool OpenPage(const std::string &url) override
     {
-        if (!IsWebPageAddress(url))
+        std::optional<std::string> address = Net::BrowserAddress(url);
+        if (!address)
             return false;
         std::string program = "xdg-open";
-        std::string address = url;
-        char *arguments[] = {program.data(), address.data(), nullptr};
+        char *arguments[] = {program.data(), address->data(), nullptr};
         // The browser starts with the signals this program takes on a thread of its own unblocked.
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);

@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
+#include <memory>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace Halcyra::Platform {
@@ -69,6 +73,71 @@ std::atomic<int> GEmergencySocket = -1;
 std::atomic<const std::uint8_t *> GEmergencyRequests = nullptr;
 std::atomic<std::size_t> GEmergencySize = 0;
 
+// The emergency restore gives up after this long: a server that does not take the bytes or does not
+// answer must not keep a crashing process alive.
+constexpr long long EmergencyBudgetMs = 2000;
+
+long long MonotonicMs() noexcept
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+bool Busy() noexcept
+{
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
+// Waits until the socket is ready for the events (or has failed, which the next call reports);
+// false once the deadline has passed.
+bool WaitForSocket(int socket, short events, long long deadline) noexcept
+{
+    for (;;) {
+        const long long left = deadline - MonotonicMs();
+        if (left <= 0)
+            return false;
+        pollfd wait{socket, events, 0};
+        const int ready = poll(&wait, 1, static_cast<int>(left));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// A thread's own stack for the crash handlers: a stack overflow leaves no room on the stack that
+// overflowed. A stack someone else gave the thread (a sanitizer's) is kept.
+class TSignalStack {
+public:
+    TSignalStack()
+    {
+        stack_t current{};
+        if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0)
+            return;
+        FMemory = std::make_unique<std::uint8_t[]>(Size);
+        stack_t stack{};
+        stack.ss_sp = FMemory.get();
+        stack.ss_size = Size;
+        if (sigaltstack(&stack, nullptr) != 0)
+            FMemory.reset();
+    }
+    ~TSignalStack()
+    {
+        if (!FMemory)
+            return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+    }
+    TSignalStack(const TSignalStack &) = delete;
+    TSignalStack &operator=(const TSignalStack &) = delete;
+
+private:
+    static constexpr std::size_t Size = 64 * 1024;
+    std::unique_ptr<std::uint8_t[]> FMemory;
+};
+
 void RestoreThenDie(int signal)
 {
     RestoreGammaInEmergency();
@@ -125,26 +194,26 @@ void RestoreGammaInEmergency() noexcept
     if (size == 0 || requests == nullptr || socket < 0)
         return;
     const int savedErrno = errno;
+    const long long deadline = MonotonicMs() + EmergencyBudgetMs;
+    // A server gone away answers EPIPE instead of SIGPIPE, so a crash still ends by its own signal.
     std::size_t written = 0;
     while (written < size) {
-        const ssize_t count = write(socket, requests + written, size - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
+        const ssize_t count = send(socket, requests + written, size - written, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (count > 0)
+            written += static_cast<std::size_t>(count);
+        else if (!(count < 0 && (errno == EINTR || (Busy() && WaitForSocket(socket, POLLOUT, deadline)))))
             break;
-        written += static_cast<std::size_t>(count);
     }
     // Every answer, error and event is 32 bytes; the first answer is the focus's, after the ramps.
     std::uint8_t packet[32];
     for (int packets = 0; written == size && packets < 64; ++packets) {
         std::size_t got = 0;
         while (got < sizeof packet) {
-            const ssize_t count = read(socket, packet + got, sizeof packet - got);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count <= 0)
+            const ssize_t count = recv(socket, packet + got, sizeof packet - got, MSG_DONTWAIT);
+            if (count > 0)
+                got += static_cast<std::size_t>(count);
+            else if (!(count < 0 && (errno == EINTR || (Busy() && WaitForSocket(socket, POLLIN, deadline)))))
                 break;
-            got += static_cast<std::size_t>(count);
         }
         if (got < sizeof packet || packet[0] == 1)
             break;
@@ -152,15 +221,21 @@ void RestoreGammaInEmergency() noexcept
     errno = savedErrno;
 }
 
+void UseAlternateSignalStack()
+{
+    thread_local TSignalStack stack;
+}
+
 void InstallCrashGammaRestore()
 {
+    UseAlternateSignalStack();
     static std::atomic<bool> installed = false;
     if (installed.exchange(true))
         return;
     struct sigaction action {};
     action.sa_handler = RestoreThenDie;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = SA_RESETHAND | SA_ONSTACK;
     for (int signal : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL})
         sigaction(signal, &action, nullptr);
 }
@@ -174,9 +249,11 @@ TRandrGamma::~TRandrGamma()
 void TRandrGamma::Disconnect()
 {
     ArmGammaEmergency(-1, nullptr, 0);
-    if (FConnection != nullptr)
-        XCloseDisplay(FConnection);
-    FConnection = nullptr;
+    for (Display **connection : {&FConnection, &FEmergencyConnection}) {
+        if (*connection != nullptr)
+            XCloseDisplay(*connection);
+        *connection = nullptr;
+    }
 }
 
 bool TRandrGamma::Capture()
@@ -238,9 +315,15 @@ bool TRandrGamma::Apply(const TGammaRamp &ramp)
     if (FConnection == nullptr || FOriginal.empty())
         return false;
     Display *display = FConnection;
+    // The restore's bytes go over a connection that carries nothing else, so a crash in the middle
+    // of one of Xlib's requests cannot mix the two streams; without one the ramp is left alone.
+    if (FEmergencyConnection == nullptr)
+        FEmergencyConnection = XOpenDisplay(DisplayString(display));
+    if (FEmergencyConnection == nullptr)
+        return false;
     // Armed before the change, so that no moment exists in which a changed ramp could be left behind.
     InstallCrashGammaRestore();
-    ArmGammaEmergency(ConnectionNumber(display), FEmergencyRequests.data(), FEmergencyRequests.size());
+    ArmGammaEmergency(ConnectionNumber(FEmergencyConnection), FEmergencyRequests.data(), FEmergencyRequests.size());
     FApplied = true;
     TErrorTrap trap(display);
     for (const TCrtcRamp &original : FOriginal) {

@@ -1,7 +1,7 @@
 // The screen's gamma ramps, as the full-screen saver dims or brightens the screen and gives it back.
 // The ramps found before are given back on every way out: at close, and, once a ramp was changed,
 // from the handlers of the crash signals and of a lost X connection, where only async-signal-safe
-// calls may be made (requests built beforehand, written to the socket).
+// calls may be made (requests built beforehand, sent over a connection that carries nothing else).
 #pragma once
 
 #include "platform/Display.h"
@@ -45,6 +45,8 @@ private:
     void Disconnect();
 
     _XDisplay *FConnection = nullptr;
+    // Carries only the emergency restore; opened when a ramp is first applied.
+    _XDisplay *FEmergencyConnection = nullptr;
     int FMajorOpcode = 0;
     std::vector<TCrtcRamp> FOriginal;
     // Whether a ramp of ours is in effect.
@@ -64,11 +66,15 @@ std::vector<std::uint8_t> EncodeGammaRestore(int randrOpcode, const std::vector<
 // Where the emergency restore writes: the socket and the bytes. The pointer must stay valid while
 // armed. Arming with an empty buffer disarms.
 void ArmGammaEmergency(int socket, const std::uint8_t *requests, std::size_t size) noexcept;
-// Writes the armed requests and waits for the answer, with async-signal-safe calls only; then
-// disarms. Nothing when nothing is armed.
+// Sends the armed requests and waits for the answer, with async-signal-safe calls only and for two
+// seconds at most, whether the socket blocks or not; then disarms. Nothing when nothing is armed.
 void RestoreGammaInEmergency() noexcept;
 // The crash signals (SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL) restore the ramps, then end the process
-// as they would have. Installed once; later calls do nothing.
+// as they would have. The handlers are installed once; every call gives the calling thread its
+// signal stack.
 void InstallCrashGammaRestore();
+// Gives the calling thread a stack of its own for the crash handlers, so that they run after a stack
+// overflow too; once per thread.
+void UseAlternateSignalStack();
 
 } // namespace Halcyra::Platform

@@ -45,13 +45,19 @@ private:
 
 class TWin32Sound final : public ISound {
 public:
+    TWin32Sound(TPlaySound playSound, IWinmmMixer &mixer) : FPlaySound(playSound), FMixer(mixer) {}
+
     // The name is looked up with no module handle, which is the running module: the .scr itself.
     bool PlayLooped(const std::string &resourceName) override
     {
-        return PlaySoundA(resourceName.c_str(), nullptr, SND_RESOURCE | SND_ASYNC | SND_LOOP) != FALSE;
+        return FPlaySound(resourceName.c_str(), nullptr, SND_RESOURCE | SND_ASYNC | SND_LOOP) != FALSE;
     }
-    void StopAll() override { PlaySoundA(nullptr, nullptr, SND_PURGE); }
-    bool SetMasterVolume(unsigned volume) override { return SetSpeakersVolume(WinmmMixer(), volume); }
+    void StopAll() override { FPlaySound(nullptr, nullptr, SND_PURGE); }
+    bool SetMasterVolume(unsigned volume) override { return SetSpeakersVolume(FMixer, volume); }
+
+private:
+    TPlaySound FPlaySound;
+    IWinmmMixer &FMixer;
 };
 
 } // namespace
@@ -105,9 +111,14 @@ bool SetSpeakersVolume(IWinmmMixer &mixer, unsigned value)
            MMSYSERR_NOERROR;
 }
 
+std::unique_ptr<ISound> CreateWin32Sound(TPlaySound playSound, IWinmmMixer &mixer)
+{
+    return std::make_unique<TWin32Sound>(playSound, mixer);
+}
+
 ISound &SystemSound()
 {
-    static TWin32Sound sound;
+    static TWin32Sound sound(PlaySoundA, WinmmMixer());
     return sound;
 }
 

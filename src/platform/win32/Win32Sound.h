@@ -1,9 +1,12 @@
-// The Windows sound's master volume: the winmm mixer calls behind an interface, so that a test
-// can record them in order and fail any one of them.
+// The Windows sound: PlaySoundA and the master volume's winmm mixer calls behind seams, so that a
+// test can record them in order and fail any one of them.
 #pragma once
+
+#include "platform/Sound.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <mmsystem.h>
 
 namespace Halcyra::Platform {
@@ -29,5 +32,11 @@ IWinmmMixer &WinmmMixer();
 // uniform value for every channel; false when any step fails. The mixer is closed again whenever
 // it was opened.
 bool SetSpeakersVolume(IWinmmMixer &mixer, unsigned value);
+
+// PlaySoundA's arguments and result.
+using TPlaySound = BOOL (*)(LPCSTR sound, HMODULE module, DWORD flags);
+
+// The sound backend over these functions (SystemSound is PlaySoundA and the system's mixer).
+std::unique_ptr<ISound> CreateWin32Sound(TPlaySound playSound, IWinmmMixer &mixer);
 
 } // namespace Halcyra::Platform
