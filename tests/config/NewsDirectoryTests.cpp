@@ -225,7 +225,7 @@ TEST_F(NewsDirectory, WithoutANetworkTheBuiltInDirectoryServesThroughTheSameList
     EXPECT_EQ(View->GetText(TId::StaticText3), builtIn[1].Feeds[3].Name);
     EXPECT_TRUE(View->IsEnabled(TId::ComboBox1Category));
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().RSS_Url, builtIn[1].Feeds[3].Value);
+    EXPECT_EQ(Stored().value().RSS_Url, builtIn[1].Feeds[3].Value);
 }
 
 TEST_F(NewsDirectory, AnUnusableAddressOrPortIsShownAndTheDirectoryLoadsAtTheNextShowing)

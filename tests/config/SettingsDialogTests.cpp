@@ -61,7 +61,7 @@ TEST_F(Form2Test, TheRetiredFirstRunNewsAddressOpensAsTodaysDefault)
     TForm2 &form = Open();
     EXPECT_EQ(form.GetPendingRSS_Url(), DefaultNewsFeedUrl());
     Click(TId::BTOK);
-    EXPECT_EQ(Stored().RSS_Url, DefaultNewsFeedUrl());
+    EXPECT_EQ(Stored().value().RSS_Url, DefaultNewsFeedUrl());
 }
 
 TEST_F(Form2Test, CancelAfterChangesWritesNothing)
