@@ -281,7 +281,7 @@ TEST_F(NewsDirectory, UntickingTheProxySendsTheNextRequestDirectly)
     View->SetChecked(TId::CheckBox1Proxy, false);
     PickEntry(TId::ComboBox1Category, "Tech");
     EXPECT_EQ(proxy.GetRequests().size(), 2u) << "no request through the proxy once unticked";
-    EXPECT_EQ(Paths(), (std::vector<std::string>{std::string(DirectoryFeedListPath) + "a b&c"}));
+    EXPECT_EQ(Paths(), (std::vector<std::string>{std::string(DirectoryFeedListPath) + "a+b&c"}));
     EXPECT_EQ(View->Items(TId::ComboBox2TitleNews), (std::vector<std::string>{"Gadgets", "Code"}));
 
     View->SetChecked(TId::CheckBox1Proxy, true);
