@@ -5,6 +5,7 @@
 #include "linux/Spawn.h"
 
 #include <signal.h>
+#include <stdlib.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,5 +68,18 @@ public:
 private:
     pid_t FPid = -1;
 };
+
+// A server of the test process's own, started at the first call and made its DISPLAY, for a test
+// that reads back what its windows show: a window of a test running beside it on a shared server
+// could cover them. It lives as long as the process, as SDL's video keeps its connection to the end.
+// False when no server could be started.
+inline bool UseProcessXServer()
+{
+    static TOwnXServer server;
+    if (server.Name.empty())
+        return false;
+    setenv("DISPLAY", server.Name.c_str(), 1);
+    return true;
+}
 
 } // namespace Halcyra::Testing

@@ -39,10 +39,8 @@ TEST(SaverWindowThreads, FramesRunWhileTheWindowIsDeactivatedActivatedAndClosed)
 {
     // On an X server of its own: the windows of tests running beside it would take the focus, and
     // every focus lost stops the frames. It outlives the application, which keeps its connection.
-    static Testing::TOwnXServer server;
-    if (server.Name.empty())
+    if (!Testing::UseProcessXServer())
         GTEST_SKIP() << "Xvfb could not be started";
-    setenv("DISPLAY", server.Name.c_str(), 1);
     IApplication &application = Application();
     application.Initialize();
     Testing::TTestRegistry registry;

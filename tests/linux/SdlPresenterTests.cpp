@@ -2,6 +2,7 @@
 // window on a real X server, the gamma ramp set or refused silently and given back at close, and the
 // engine presenting through it.
 #include "engine/Engine.h"
+#include "linux/OwnXServer.h"
 #include "platform/linux/SdlPresenter.h"
 #include "support/EngineFakes.h"
 #include "support/TestRegistry.h"
@@ -12,7 +13,6 @@
 #include <SDL_syswm.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <thread>
 
 namespace Halcyra::Platform {
@@ -27,16 +27,11 @@ TEST(LetterboxRect, KeepsTheAspectAndCentres)
     EXPECT_EQ(LetterboxRect(0, 768, 1024, 768), TRect{});
 }
 
-bool HaveDisplay()
-{
-    const char *display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-}
 
 TEST(SdlPresenter, FramesReachTheWindow)
 {
-    if (!HaveDisplay())
-        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    if (!Testing::UseProcessXServer())
+        GTEST_SKIP() << "Xvfb could not be started";
     TSdlPresenter presenter;
     ASSERT_TRUE(presenter.Open(0, 1024, 768));
     EXPECT_TRUE(presenter.OwnsWindow());
@@ -56,8 +51,8 @@ TEST(SdlPresenter, FramesReachTheWindow)
 
 TEST(SdlPresenter, TakesTheApplicationsWindowAndShowsTheTimerThreadsFrames)
 {
-    if (!HaveDisplay())
-        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    if (!Testing::UseProcessXServer())
+        GTEST_SKIP() << "Xvfb could not be started";
     ApplySdlHints();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
     // The application makes its window, black until drawn.
@@ -120,8 +115,8 @@ struct TRecordedGamma final : IScreenGamma {
 
 TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
 {
-    if (!HaveDisplay())
-        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    if (!Testing::UseProcessXServer())
+        GTEST_SKIP() << "Xvfb could not be started";
     TGammaRamp original, half;
     for (int i = 0; i < 256; ++i) {
         original.Red[i] = static_cast<std::uint16_t>(i * 257);
@@ -147,8 +142,8 @@ TEST(SdlPresenter, GammaIsSetOrRefusedSilently)
 
 TEST(SdlPresenter, TheEngineDrawsIntoTheWindow)
 {
-    if (!HaveDisplay())
-        GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    if (!Testing::UseProcessXServer())
+        GTEST_SKIP() << "Xvfb could not be started";
     auto presenter = std::make_shared<TSdlPresenter>();
     TSoftDisplayDriver display(TSoftDisplayConfig{}, presenter, SystemSoftFonts());
     Testing::TTestRegistry registry;

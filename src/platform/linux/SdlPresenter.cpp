@@ -55,10 +55,11 @@ SDL_Window *CreateCoveringWindow(const std::string &title, const TRect &area)
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
         // The X server paints it black wherever it shows: no picture of the window's size is kept
-        // for that (SDL's own window surface would be one).
+        // for that (SDL's own window surface would be one). Synced, not flushed: the frame painter
+        // draws over its own connection, and a clear the server took later would wipe its frame.
         XSetWindowBackground(info.info.x11.display, info.info.x11.window, 0);
         XClearWindow(info.info.x11.display, info.info.x11.window);
-        XFlush(info.info.x11.display);
+        XSync(info.info.x11.display, False);
     } else if (SDL_Surface *surface = SDL_GetWindowSurface(window)) {
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         SDL_UpdateWindowSurface(window);
