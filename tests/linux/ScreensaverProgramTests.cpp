@@ -1,9 +1,9 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
 // test creates, a preview window destroyed before it is shown, the password mode, the settings dialog
 // with the key file it writes, and the running saver: its animated scene, its input and exit, its
-// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser, and a
-// news feed fetched over https from a TLS server on 127.0.0.1. The program keeps its settings in
-// folders of the test's own.
+// feeds fetched through a proxy on 127.0.0.1 (the forecast service over https through the proxy's
+// tunnel) and the forecast page F3 hands to the browser, and a news feed fetched over https from a TLS
+// server on 127.0.0.1. The program keeps its settings in folders of the test's own.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
@@ -231,13 +231,7 @@ Imaging::TPicture ModulePicture(const char *name)
     return load.Picture ? *load.Picture : Imaging::TPicture{};
 }
 
-// The host the plainly asking program's forecast service requests go to, and the path it asks for
-// ZIP code 20001 in Fahrenheit.
-std::string PlainWeatherHost()
-{
-    return std::string(HALCYRA_PLAIN_WEATHER_SERVICE).substr(std::string("http://").size());
-}
-
+// The path the forecast service is asked for ZIP code 20001 in Fahrenheit.
 std::string WashingtonWeatherPath()
 {
     const auto place = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find("20001");
@@ -292,11 +286,25 @@ TEST_F(RunningSaver, AnimatesItsSceneWithoutACursorAndEndsOnEscape)
 TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastWithF3)
 {
     std::string errors;
+    const std::string serviceHost = Testing::SecureWeatherServiceHost();
+    if (serviceHost.empty())
+        GTEST_SKIP() << "the build asks its forecast service at " << BuildHosts::WeatherService << ", not at https://host";
     const std::string weather = Testing::ReadNetTestFile("weather-service-washington-f.json");
     const std::string news = Testing::ReadNetTestFile("news-rss2-world.xml");
+    // The forecast service: a TLS front whose certificate names the service's host, from a test CA the
+    // program trusts through SSL_CERT_FILE, which it inherits.
+    Testing::TLoopbackServer service([&](Testing::TLoopbackConnection &connection, const std::string &) {
+        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: application/json\r\n", weather));
+    });
+    Testing::TTlsTestServer tls(service.GetPort(), serviceHost);
+    ASSERT_TRUE(tls.Running()) << tls.Error();
+    Testing::TTrustedTestCa trust(tls.CaPem());
+    // The proxy tunnels the service's https to that front and answers the news' plain GET itself.
     Testing::TLoopbackServer proxy([&](Testing::TLoopbackConnection &connection, const std::string &request) {
-        const bool forWeather = request.find("/v1/forecast?") != std::string::npos;
-        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", forWeather ? weather : news));
+        if (request.rfind("CONNECT ", 0) == 0)
+            connection.Tunnel(tls.Port("named"));
+        else
+            connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", news));
     });
     TSettingsHome settings({"\"ShowTime\"=dword:1", "\"ShowWeather\"=dword:1", "\"ShowNews\"=dword:1",
                             "\"Brightness\"=dword:256", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"f\"",
@@ -304,14 +312,15 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastW
                             "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:1", "\"Proxy\"=\"127.0.0.1\"",
                             "\"Port\"=\"" + std::to_string(proxy.GetPort()) + "\""});
     Testing::TFakeOpener browser;
-    // The program built to ask the forecast service over plain HTTP, which this proxy answers.
-    TRun run = Start({"/s"}, true, FServer.Name, &settings, {"PATH=" + browser.SearchPath()}, HALCYRA_PLAIN_WEATHER_PROGRAM_PATH);
+    TRun run = Start({"/s"}, true, FServer.Name, &settings, {"PATH=" + browser.SearchPath()});
     for (int attempt = 0; attempt < 600 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], Testing::ProxiedGet(PlainWeatherHost(), WashingtonWeatherPath()));
+    EXPECT_EQ(requests[0], Testing::TunnelRequest(serviceHost + ":443"));
     EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
+    ASSERT_EQ(service.GetRequests().size(), 1u);
+    EXPECT_EQ(service.GetRequests()[0], Testing::SecureGet(serviceHost, WashingtonWeatherPath()));
     // Today's icon (partly cloudy by day) and tomorrow's (slight rain) where the not-available ones
     // stood, and the feed's name in grey.
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");

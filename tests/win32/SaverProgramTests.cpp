@@ -1,8 +1,8 @@
 // The .scr in its full-screen mode on a real Windows API (Wine with an X server of its own in our
 // runs): the scene on the screen as the Linux program shows it, the input that ends the run and the
-// input that does not, the feeds fetched through a proxy on 127.0.0.1 and shown, the forecast page F3
-// hands to the shell, a news feed fetched over https with SChannel and shown, and the desktop's
-// request to close.
+// input that does not, the feeds fetched through a proxy on 127.0.0.1 (the forecast service over https
+// with SChannel, through the proxy's tunnel) and shown, the forecast page F3 hands to the shell, a news
+// feed fetched over https and shown, and the desktop's request to close.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "imaging/Picture.h"
@@ -130,26 +130,42 @@ TEST(WindowsSaver, AnimatesTheSceneAndEndsOnEscapeButNotOnTheFirstMouseEvent)
 
 TEST(WindowsSaver, FetchesTheWeatherThenTheNewsThroughTheProxyAndShowsThem)
 {
+    const std::string serviceHost = SecureWeatherServiceHost();
+    if (serviceHost.empty())
+        GTEST_SKIP() << "the build asks its forecast service at " << BuildHosts::WeatherService << ", not at https://host";
     const std::string weather = ReadNetTestFile("weather-service-washington-f.json");
     const std::string news = ReadNetTestFile("news-rss2-world.xml");
+    // The forecast service: a TLS front whose certificate names the service's host, from a test CA in
+    // the user's Root store of the prefix the module runs in.
+    TLoopbackServer service([&](TLoopbackConnection &connection, const std::string &) {
+        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: application/json\r\n", weather));
+    });
+    TTlsTestServer tls(service.GetPort(), serviceHost);
+    ASSERT_TRUE(tls.Running()) << tls.Error();
+    TTrustedTestCa trust(tls.CaPem());
+    ASSERT_TRUE(trust.Trusted());
+    // The proxy tunnels the service's https to that front and answers the news' plain GET itself.
     TLoopbackServer proxy([&](TLoopbackConnection &connection, const std::string &request) {
-        const bool forWeather = request.find("/v1/forecast?") != std::string::npos;
-        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", forWeather ? weather : news));
+        if (request.rfind("CONNECT ", 0) == 0)
+            connection.Tunnel(tls.Port("named"));
+        else
+            connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", news));
     });
     TSaverSettings settings({{"ShowTime", 1}, {"ShowWeather", 1}, {"ShowNews", 1}, {"UseProxy", 1}},
                             {{"Proxy", "127.0.0.1"}, {"Port", std::to_string(proxy.GetPort())}});
-    // The module built to ask the forecast service over plain HTTP, which this proxy answers.
-    TStartedProgram program = StartModule("/s", PlainWeatherModulePath());
+    TStartedProgram program = StartModule("/s");
     ASSERT_TRUE(program.Started);
     for (int attempt = 0; attempt < 400 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], TunnelRequest(serviceHost + ":443"));
+    EXPECT_EQ(requests[1], ProxiedGet("news.example", "/rss/world.xml"));
     const auto washington = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find("20001");
     ASSERT_TRUE(washington);
-    const std::string plainHost = std::string(HALCYRA_PLAIN_WEATHER_SERVICE).substr(std::string("http://").size());
-    EXPECT_EQ(requests[0], Testing::ProxiedGet(plainHost, Net::WeatherServiceURL("", *washington, Net::TTemperatureUnit::Fahrenheit)));
-    EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
+    ASSERT_EQ(service.GetRequests().size(), 1u);
+    EXPECT_EQ(service.GetRequests()[0],
+              SecureGet(serviceHost, Net::WeatherServiceURL("", *washington, Net::TTemperatureUnit::Fahrenheit)));
     // Today's icon (partly cloudy by day) and tomorrow's (slight rain).
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());
