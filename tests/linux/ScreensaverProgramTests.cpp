@@ -7,6 +7,7 @@
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
+#include "gadgets/GadgetText.h"
 #include "imaging/BmpDecoder.h"
 #include "imaging/Picture.h"
 #include "linux/FakeOpener.h"
@@ -17,6 +18,7 @@
 #include "net/WeatherService.h"
 #include "net/TlsTestServer.h"
 #include "platform/Resources.h"
+#include "platform/soft/SoftDeviceContext.h"
 #include "support/TestPictures.h"
 #include "platform/linux/FileRegistry.h"
 
@@ -29,6 +31,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -238,6 +241,38 @@ std::string WashingtonWeatherPath()
     return place ? Net::WeatherServiceURL("", *place, Net::TTemperatureUnit::Fahrenheit) : std::string();
 }
 
+// The places where the weather gadget's two texts, as a frame with the clock shown writes them (bold
+// Arial of height 20 in white, from the fonts the program finds too), cover a pixel whole: there the
+// screen shows white whatever lies beneath.
+std::vector<std::pair<int, int>> WeatherTextPixels(const std::string &today, const std::string &tomorrow)
+{
+    auto reference = Imaging::TBitmap32::Create(1024, 768);
+    reference->Fill(0);
+    Platform::TSoftFontTable fonts(Platform::SystemSoftFonts());
+    Platform::TSoftDeviceContext dc(*reference, fonts);
+    {
+        TGadgetFont font(dc, "Arial", 20, 700);
+        dc.SetBkMode(Platform::TBackgroundMode::Transparent);
+        dc.SetTextColor(GadgetWhite);
+        dc.TextOutA(724, 727, today);
+        dc.TextOutA(836, 727, tomorrow);
+    }
+    std::vector<std::pair<int, int>> covered;
+    for (int y = 720; y < 768; ++y)
+        for (int x = 724; x < 1024; ++x)
+            if (reference->GetPixel(x, y) == GadgetWhite)
+                covered.emplace_back(x, y);
+    return covered;
+}
+
+// How many of the places the screen does not show in white.
+std::size_t UnlitOnScreen(Display *display, const std::vector<std::pair<int, int>> &places)
+{
+    return static_cast<std::size_t>(std::count_if(places.begin(), places.end(), [&](const std::pair<int, int> &at) {
+        return ScreenPixel(display, at.first, at.second) != GadgetWhite;
+    }));
+}
+
 // Whether the news band whose left edge is at left shows its title: the feed's name in grey.
 bool NewsTitleShown(Display *display, int left)
 {
@@ -329,6 +364,16 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastW
         const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
         EXPECT_TRUE(ScreenShows(FDisplay, left + x, 706 + y, icons.Bitmap()->GetPixel(x, code * 52 + y))) << "icon " << code;
     }
+    // Today's temperature and tomorrow's low and high, rounded to whole degrees. The values change
+    // one by one, so a frame may still show a text of before next to a new icon.
+    const std::vector<std::pair<int, int>> texts = WeatherTextPixels("42\xB0", "33...48\xB0");
+    ASSERT_FALSE(texts.empty());
+    std::size_t unlit = UnlitOnScreen(FDisplay, texts);
+    for (int attempt = 0; attempt < 100 && unlit != 0; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        unlit = UnlitOnScreen(FDisplay, texts);
+    }
+    EXPECT_EQ(unlit, 0u) << "of the " << texts.size() << " pixels that 42 and 33...48 degrees cover, so many are not white";
     EXPECT_TRUE(NewsTitleShown(FDisplay, 0)) << "no grey title";
     EXPECT_TRUE(Running(run.Pid)) << "the saver goes on after the feeds";
     PressKey(FDisplay, XK_F3);
