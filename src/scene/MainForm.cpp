@@ -132,7 +132,6 @@ Net::TFeedSettings TForm1::FeedSettings() const
     settings.RSS_Url = Qss1.GetRSS_Url();
     settings.WeatherHost = FServices.WeatherHost;
     settings.WeatherSource = FServices.WeatherSource;
-    settings.WeatherService = FServices.WeatherService;
     settings.WeatherPlace = EmbeddedLocationCoordinates(FServices.Resources).Find(settings.WeatherCode);
     settings.Encodings = &FServices.TextEncodings;
     return settings;

@@ -46,10 +46,9 @@ struct TSceneServices {
     // Where the feeds come from and the forecast pages are; the build's hosts.
     std::string WeatherHost = BuildHosts::WeatherHost;
     std::string ForecastHost = BuildHosts::ForecastHost;
-    // The build's weather source; with the forecast service, its address and that of the forecast
-    // pages for coordinates.
+    // The build's weather source; with the forecast service, the address of the forecast pages for
+    // coordinates.
     Net::TWeatherSource WeatherSource = Net::BuildWeatherSource;
-    std::string WeatherService = BuildHosts::WeatherService;
     std::string ForecastPages = BuildHosts::ForecastPages;
     // The code page of the gadgets' texts.
     const Platform::ITextEncodings &TextEncodings = Platform::SystemTextEncodings();

@@ -19,14 +19,6 @@ namespace {
 
 using namespace Halcyra;
 
-// The forecast service this program asks: the build's, unless the program is built to ask another
-// address (the end-to-end tests build one that asks over plain HTTP, which their proxy can answer).
-#ifdef HALCYRA_PROGRAM_WEATHER_SERVICE
-constexpr const char *ProgramWeatherService = HALCYRA_PROGRAM_WEATHER_SERVICE;
-#else
-constexpr const char *ProgramWeatherService = BuildHosts::WeatherService;
-#endif
-
 // The full-screen run: the main form builds the scene, the configuration form follows it hidden,
 // the message loop runs until the main form closes, and both forms are destroyed only after the loop
 // has returned (the feed thread with the main form).
@@ -35,7 +27,6 @@ void RunSaverForms(const TForm2Services &form2)
     TSceneServices services{Platform::Application(), Platform::SystemDisplay(), Platform::UserRegistry(),
                             Platform::SystemSound(),   Platform::SystemClock(),   Platform::ModuleResources(),
                             Platform::SystemWebBrowser(), Platform::Sockets()};
-    services.WeatherService = ProgramWeatherService;
     TForm1 form(services, Platform::CreatePeriodicTimer());
     form.FormCreate();
     const std::unique_ptr<THiddenForm2> hidden = CreateHiddenForm2(form2);

@@ -59,7 +59,7 @@ TSettingsHome::~TSettingsHome()
 }
 
 TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display,
-           const TSettingsHome *settings, const std::vector<std::string> &extraEnvironment, const std::string &program)
+           const TSettingsHome *settings, const std::vector<std::string> &extraEnvironment)
 {
     std::vector<std::string> environment;
     // An extra variable replaces the one of the same name (PATH, for one).
@@ -84,7 +84,7 @@ TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const st
     for (auto &entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::vector<std::string> words = {program};
+    std::vector<std::string> words = {HALCYRA_SCREENSAVER_PATH};
     words.insert(words.end(), arguments.begin(), arguments.end());
 
     int pipeEnds[2];

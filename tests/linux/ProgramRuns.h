@@ -51,11 +51,9 @@ private:
 
 // Starts the program with the given arguments and a settings folder of the test's (the test program's
 // own when none is given); withDisplay false removes DISPLAY from its environment, a display name
-// replaces it. Extra variables ("NAME=value") are added to its environment. program replaces the
-// screensaver program with another build of it.
+// replaces it. Extra variables ("NAME=value") are added to its environment.
 TRun Start(const std::vector<std::string> &arguments, bool withDisplay, const std::string &display = "",
-           const TSettingsHome *settings = nullptr, const std::vector<std::string> &extraEnvironment = {},
-           const std::string &program = HALCYRA_SCREENSAVER_PATH);
+           const TSettingsHome *settings = nullptr, const std::vector<std::string> &extraEnvironment = {});
 
 // Waits for the program to end; a safety bound, not a time budget: the program has no reason to
 // take more than a moment. Returns the exit code, or -1 when it had to be stopped or was killed.

@@ -1,12 +1,14 @@
 // The Linux program itself, started as a host starts it: the preview drawn into an X11 window the
 // test creates, a preview window destroyed before it is shown, the password mode, the settings dialog
 // with the key file it writes, and the running saver: its animated scene, its input and exit, its
-// feeds fetched through a proxy on 127.0.0.1 and the forecast page F3 hands to the browser, a news
-// feed fetched over https from a TLS server on 127.0.0.1, a larger screen and a second monitor. The
-// program keeps its settings in folders of the test's own.
+// feeds fetched through a proxy on 127.0.0.1 (the forecast service over https through the proxy's
+// tunnel) and the forecast page F3 hands to the browser, a news feed fetched over https from a TLS
+// server on 127.0.0.1, a larger screen and a second monitor. The program keeps its settings in
+// folders of the test's own.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
 #include "engine/SettingsStore.h"
+#include "gadgets/GadgetText.h"
 #include "imaging/BmpDecoder.h"
 #include "imaging/Picture.h"
 #include "linux/FakeOpener.h"
@@ -17,6 +19,7 @@
 #include "net/WeatherService.h"
 #include "net/TlsTestServer.h"
 #include "platform/Resources.h"
+#include "platform/soft/SoftDeviceContext.h"
 #include "support/TestPictures.h"
 #include "platform/linux/FileRegistry.h"
 #include "platform/linux/X11FramePainter.h"
@@ -31,6 +34,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -240,17 +244,43 @@ Imaging::TPicture ModulePicture(const char *name)
     return load.Picture ? *load.Picture : Imaging::TPicture{};
 }
 
-// The host the plainly asking program's forecast service requests go to, and the path it asks for
-// ZIP code 20001 in Fahrenheit.
-std::string PlainWeatherHost()
-{
-    return std::string(HALCYRA_PLAIN_WEATHER_SERVICE).substr(std::string("http://").size());
-}
-
+// The path the forecast service is asked for ZIP code 20001 in Fahrenheit.
 std::string WashingtonWeatherPath()
 {
     const auto place = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find("20001");
     return place ? Net::WeatherServiceURL("", *place, Net::TTemperatureUnit::Fahrenheit) : std::string();
+}
+
+// The places where the weather gadget's two texts, as a frame with the clock shown writes them (bold
+// Arial of height 20 in white, from the fonts the program finds too), cover a pixel whole: there the
+// screen shows white whatever lies beneath.
+std::vector<std::pair<int, int>> WeatherTextPixels(const std::string &today, const std::string &tomorrow)
+{
+    auto reference = Imaging::TBitmap32::Create(1024, 768);
+    reference->Fill(0);
+    Platform::TSoftFontTable fonts(Platform::SystemSoftFonts());
+    Platform::TSoftDeviceContext dc(*reference, fonts);
+    {
+        TGadgetFont font(dc, "Arial", 20, 700);
+        dc.SetBkMode(Platform::TBackgroundMode::Transparent);
+        dc.SetTextColor(GadgetWhite);
+        dc.TextOutA(724, 727, today);
+        dc.TextOutA(836, 727, tomorrow);
+    }
+    std::vector<std::pair<int, int>> covered;
+    for (int y = 720; y < 768; ++y)
+        for (int x = 724; x < 1024; ++x)
+            if (reference->GetPixel(x, y) == GadgetWhite)
+                covered.emplace_back(x, y);
+    return covered;
+}
+
+// How many of the places the screen does not show in white.
+std::size_t UnlitOnScreen(Display *display, const std::vector<std::pair<int, int>> &places)
+{
+    return static_cast<std::size_t>(std::count_if(places.begin(), places.end(), [&](const std::pair<int, int> &at) {
+        return ScreenPixel(display, at.first, at.second) != GadgetWhite;
+    }));
 }
 
 // Whether the news band whose left edge is at left shows its title: the feed's name in grey.
@@ -301,11 +331,25 @@ TEST_F(RunningSaver, AnimatesItsSceneWithoutACursorAndEndsOnEscape)
 TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastWithF3)
 {
     std::string errors;
+    const std::string serviceHost = Testing::SecureWeatherServiceHost();
+    if (serviceHost.empty())
+        GTEST_SKIP() << "the build asks its forecast service at " << BuildHosts::WeatherService << ", not at https://host";
     const std::string weather = Testing::ReadNetTestFile("weather-service-washington-f.json");
     const std::string news = Testing::ReadNetTestFile("news-rss2-world.xml");
+    // The forecast service: a TLS front whose certificate names the service's host, from a test CA the
+    // program trusts through SSL_CERT_FILE, which it inherits.
+    Testing::TLoopbackServer service([&](Testing::TLoopbackConnection &connection, const std::string &) {
+        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: application/json\r\n", weather));
+    });
+    Testing::TTlsTestServer tls(service.GetPort(), serviceHost);
+    ASSERT_TRUE(tls.Running()) << tls.Error();
+    Testing::TTrustedTestCa trust(tls.CaPem());
+    // The proxy tunnels the service's https to that front and answers the news' plain GET itself.
     Testing::TLoopbackServer proxy([&](Testing::TLoopbackConnection &connection, const std::string &request) {
-        const bool forWeather = request.find("/v1/forecast?") != std::string::npos;
-        connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", forWeather ? weather : news));
+        if (request.rfind("CONNECT ", 0) == 0)
+            connection.Tunnel(tls.Port("named"));
+        else
+            connection.Send(Testing::TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", news));
     });
     TSettingsHome settings({"\"ShowTime\"=dword:1", "\"ShowWeather\"=dword:1", "\"ShowNews\"=dword:1",
                             "\"Brightness\"=dword:256", "\"SoundVolume\"=dword:0", "\"TDegree\"=\"f\"",
@@ -313,14 +357,15 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastW
                             "\"ShowBlack\"=dword:0", "\"UseProxy\"=dword:1", "\"Proxy\"=\"127.0.0.1\"",
                             "\"Port\"=\"" + std::to_string(proxy.GetPort()) + "\""});
     Testing::TFakeOpener browser;
-    // The program built to ask the forecast service over plain HTTP, which this proxy answers.
-    TRun run = Start({"/s"}, true, FServer.Name, &settings, {"PATH=" + browser.SearchPath()}, HALCYRA_PLAIN_WEATHER_PROGRAM_PATH);
+    TRun run = Start({"/s"}, true, FServer.Name, &settings, {"PATH=" + browser.SearchPath()});
     for (int attempt = 0; attempt < 600 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], Testing::ProxiedGet(PlainWeatherHost(), WashingtonWeatherPath()));
+    EXPECT_EQ(requests[0], Testing::TunnelRequest(serviceHost + ":443"));
     EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
+    ASSERT_EQ(service.GetRequests().size(), 1u);
+    EXPECT_EQ(service.GetRequests()[0], Testing::SecureGet(serviceHost, WashingtonWeatherPath()));
     // Today's icon (partly cloudy by day) and tomorrow's (slight rain) where the not-available ones
     // stood, and the feed's name in grey.
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
@@ -329,6 +374,16 @@ TEST_F(RunningSaver, FetchesTheFeedsThroughTheProxyShowsThemAndOpensTheForecastW
         const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
         EXPECT_TRUE(ScreenShows(FDisplay, left + x, 706 + y, icons.Bitmap()->GetPixel(x, code * 52 + y))) << "icon " << code;
     }
+    // Today's temperature and tomorrow's low and high, rounded to whole degrees. The values change
+    // one by one, so a frame may still show a text of before next to a new icon.
+    const std::vector<std::pair<int, int>> texts = WeatherTextPixels("42\xB0", "33...48\xB0");
+    ASSERT_FALSE(texts.empty());
+    std::size_t unlit = UnlitOnScreen(FDisplay, texts);
+    for (int attempt = 0; attempt < 100 && unlit != 0; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        unlit = UnlitOnScreen(FDisplay, texts);
+    }
+    EXPECT_EQ(unlit, 0u) << "of the " << texts.size() << " pixels that 42 and 33...48 degrees cover, so many are not white";
     EXPECT_TRUE(NewsTitleShown(FDisplay, 0)) << "no grey title";
     EXPECT_TRUE(Running(run.Pid)) << "the saver goes on after the feeds";
     PressKey(FDisplay, XK_F3);

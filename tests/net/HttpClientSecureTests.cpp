@@ -96,12 +96,6 @@ protected:
     THttpClient FClient{Platform::Sockets(), FApplication};
 };
 
-std::string SecureRequest(const std::string &path, const std::string &authority)
-{
-    return "GET " + path + " HTTP/1.0\r\nHost: " + authority + "\r\nUser-Agent: Halcyra Screensaver/1.0\r\n" +
-           Testing::AcceptLines + Testing::ContentTypeLine + "\r\n";
-}
-
 TEST_F(HttpClientSecureTest, GoodCertificateGivesTheBodyAndTheRequestNamesItsPath)
 {
     // The front refuses a handshake without the server name localhost: the name went out.
@@ -111,7 +105,7 @@ TEST_F(HttpClientSecureTest, GoodCertificateGivesTheBodyAndTheRequestNamesItsPat
     EXPECT_EQ(FClient.GetHeader(), "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n");
     ASSERT_EQ(Requests().size(), 1u);
     EXPECT_EQ(Requests()[0],
-              SecureRequest("/rss/world.xml?edition=int", "localhost:" + std::to_string(FTls.Port("good"))));
+              Testing::SecureGet("localhost:" + std::to_string(FTls.Port("good")), "/rss/world.xml?edition=int"));
     EXPECT_FALSE(FClient.GetConnected());
 }
 
@@ -163,7 +157,7 @@ TEST_F(HttpClientSecureTest, AnAddressIsCheckedAgainstTheCertificatesAddresses)
     FClient.Get("https://" + authority + "/feed.xml");
     EXPECT_EQ(FClient.GetBody(), "secure body");
     ASSERT_EQ(Requests().size(), 1u);
-    EXPECT_EQ(Requests()[0], SecureRequest("/feed.xml", authority));
+    EXPECT_EQ(Requests()[0], Testing::SecureGet(authority, "/feed.xml"));
     // The other host's certificate names no address.
     EXPECT_EQ(ErrorOf("https://127.0.0.1:" + std::to_string(FTls.Port("other-host")) + "/"),
               "Secure connection failed: certificate is for another host");
@@ -248,7 +242,7 @@ TEST_F(HttpClientSecureTest, RedirectsBetweenSchemes)
     EXPECT_EQ(FClient.GetURL(), "https://" + secureAuthority + "/secure/feed.xml");
     FClient.Get("https://" + secureAuthority + "/old");
     EXPECT_EQ(FClient.GetBody(), "arrived over TLS");
-    EXPECT_EQ(Requests().back(), SecureRequest("/new/feed.xml", secureAuthority));
+    EXPECT_EQ(Requests().back(), Testing::SecureGet(secureAuthority, "/new/feed.xml"));
 
     // https to http, and to another scheme, are not followed.
     const std::size_t plainRequests = plain.GetRequests().size();
@@ -272,17 +266,17 @@ TEST_F(HttpClientSecureTest, ThroughAProxyTheRequestGoesInsideItsTunnel)
     const std::uint16_t port = FTls.Port("good");
     const std::string authority = "localhost:" + std::to_string(port);
     TLoopbackServer proxy([&](TLoopbackConnection &connection, const std::string &request) {
-        if (request.rfind("CONNECT ", 0) == 0 && connection.Send("HTTP/1.0 200 Connection established\r\n\r\n"))
-            connection.Relay(port);
+        if (request.rfind("CONNECT ", 0) == 0)
+            connection.Tunnel(port);
     });
     FClient.SetProxy("127.0.0.1");
     FClient.SetProxyPort(proxy.GetPort());
     FClient.Get("https://" + authority + "/rss/world.xml");
     EXPECT_EQ(FClient.GetBody(), "secure body");
     ASSERT_EQ(proxy.GetRequests().size(), 1u);
-    EXPECT_EQ(proxy.GetRequests()[0], "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n");
+    EXPECT_EQ(proxy.GetRequests()[0], Testing::TunnelRequest(authority));
     ASSERT_EQ(Requests().size(), 1u);
-    EXPECT_EQ(Requests()[0], SecureRequest("/rss/world.xml", authority));
+    EXPECT_EQ(Requests()[0], Testing::SecureGet(authority, "/rss/world.xml"));
 }
 
 TEST_F(HttpClientSecureTest, ProxyThatRefusesTheTunnel)

@@ -178,6 +178,11 @@ bool TLoopbackConnection::Relay(std::uint16_t port)
     return true;
 }
 
+bool TLoopbackConnection::Tunnel(std::uint16_t port)
+{
+    return Send("HTTP/1.0 200 Connection established\r\n\r\n") && Relay(port);
+}
+
 void TLoopbackConnection::Reset()
 {
     linger option{1, 0};

@@ -41,6 +41,9 @@ public:
     // Connects to port on 127.0.0.1 and passes bytes both ways until either side closes or the server
     // stops, as a proxy's tunnel does; false when the connection could not be made.
     bool Relay(std::uint16_t port);
+    // Answers a CONNECT request as a proxy that allows it ("200 Connection established"), then relays
+    // to port as Relay does; false when the client has gone or the connection could not be made.
+    bool Tunnel(std::uint16_t port);
     bool GetReset() const { return FReset; }
 
 private:

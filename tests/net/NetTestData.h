@@ -2,6 +2,7 @@
 // errors the client's tests share.
 #pragma once
 
+#include "BuildHosts.h"
 #include "net/LoopbackServer.h"
 #include "net/SockErrors.h"
 
@@ -47,6 +48,32 @@ inline std::string ProxiedGet(const std::string &host, const std::string &path)
 {
     return "GET http://" + host + path + " HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\nHost: " + host + "\r\n" +
            AcceptLines + ContentTypeLine + "\r\n";
+}
+
+// The exact bytes of a GET of https://authority + path as the client sends it, straight or inside a
+// proxy's tunnel (authority without the port when it is 443).
+inline std::string SecureGet(const std::string &authority, const std::string &path)
+{
+    return "GET " + path + " HTTP/1.0\r\nHost: " + authority + "\r\nUser-Agent: Halcyra Screensaver/1.0\r\n" +
+           AcceptLines + ContentTypeLine + "\r\n";
+}
+
+// The host of the build's forecast service when the build asks it over https on port 443, as the
+// programs' end-to-end tests serve it; empty for an address of another form.
+inline std::string SecureWeatherServiceHost()
+{
+    const std::string service = BuildHosts::WeatherService;
+    const std::string scheme = "https://";
+    if (service.rfind(scheme, 0) != 0 || service.size() == scheme.size() ||
+        service.find_first_of(":/", scheme.size()) != std::string::npos)
+        return {};
+    return service.substr(scheme.size());
+}
+
+// The exact bytes the client sends a proxy to open a tunnel to authority ("host:port").
+inline std::string TunnelRequest(const std::string &authority)
+{
+    return "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n";
 }
 
 // A 200 answer with an XML content type.

@@ -48,13 +48,13 @@ bool Exited(pid_t pid, int waitMilliseconds)
 
 } // namespace
 
-TTlsTestServer::TTlsTestServer(std::uint16_t backendPort)
+TTlsTestServer::TTlsTestServer(std::uint16_t backendPort, const std::string &namedHost)
     : FReport(std::make_unique<TLoopbackServer>([](TLoopbackConnection &connection, const std::string &) {
           // The helper lives as long as this connection: until the server stops.
           connection.Pause(24 * 60 * 60 * 1000);
       }))
 {
-    Spawn(FReport->GetPort(), backendPort);
+    Spawn(FReport->GetPort(), backendPort, namedHost);
     if (FError.empty())
         WaitForHelper();
 }
@@ -71,7 +71,7 @@ TTlsTestServer::~TTlsTestServer()
 #endif
 }
 
-void TTlsTestServer::Spawn(std::uint16_t reportPort, std::uint16_t backendPort)
+void TTlsTestServer::Spawn(std::uint16_t reportPort, std::uint16_t backendPort, const std::string &namedHost)
 {
     const std::string script = HelperScript();
     const std::string report = std::to_string(reportPort);
@@ -79,6 +79,8 @@ void TTlsTestServer::Spawn(std::uint16_t reportPort, std::uint16_t backendPort)
 #ifdef _WIN32
     // Wine's ECDSA check fails now and then on a valid signature: the certificates get RSA keys.
     std::string commandLine = std::string(Python) + " " + script + " --report " + report + " --backend " + backend + " --rsa";
+    if (!namedHost.empty())
+        commandLine += " --named " + namedHost;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -90,9 +92,12 @@ void TTlsTestServer::Spawn(std::uint16_t reportPort, std::uint16_t backendPort)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 #else
-    const char *arguments[] = {Python, script.c_str(), "--report", report.c_str(), "--backend", backend.c_str(), nullptr};
+    std::vector<const char *> arguments = {Python, script.c_str(), "--report", report.c_str(), "--backend", backend.c_str()};
+    if (!namedHost.empty())
+        arguments.insert(arguments.end(), {"--named", namedHost.c_str()});
+    arguments.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, Python, nullptr, nullptr, const_cast<char *const *>(arguments), environ) != 0) {
+    if (posix_spawn(&pid, Python, nullptr, nullptr, const_cast<char *const *>(arguments.data()), environ) != 0) {
         FError = "the helper could not be started (Debian package python3)";
         return;
     }

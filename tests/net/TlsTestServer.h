@@ -15,7 +15,9 @@ namespace Halcyra::Testing {
 class TTlsTestServer {
 public:
     // Starts the helper with its fronts relaying to backendPort; Error() says why when it did not start.
-    explicit TTlsTestServer(std::uint16_t backendPort);
+    // With namedHost, the front "named" too: a certificate for that host, and any other server name
+    // refused (for a program that asks a host of its build, through a proxy the test points here).
+    explicit TTlsTestServer(std::uint16_t backendPort, const std::string &namedHost = "");
     // Ends the helper: it ends when its report connection closes.
     ~TTlsTestServer();
 
@@ -24,7 +26,8 @@ public:
 
     bool Running() const { return !FPorts.empty(); }
     const std::string &Error() const { return FError; }
-    // The port of a front: "good", "address", "other-host", "expired", "self-signed", "tls10", "stall".
+    // The port of a front: "good", "address", "other-host", "expired", "self-signed", "tls10", "stall",
+    // "named"; 0 for a front the helper does not have.
     std::uint16_t Port(const std::string &front) const;
     // "https://localhost:<port>" + path for a front.
     std::string Url(const std::string &front, const std::string &path) const;
@@ -32,7 +35,7 @@ public:
     const std::string &CaPem() const { return FCaPem; }
 
 private:
-    void Spawn(std::uint16_t reportPort, std::uint16_t backendPort);
+    void Spawn(std::uint16_t reportPort, std::uint16_t backendPort, const std::string &namedHost);
     void WaitForHelper();
 
     // The helper reports its fronts to this server and holds the connection until the server ends.

@@ -1,13 +1,14 @@
 #!/usr/bin/python3
 """TLS fronts on 127.0.0.1 for the HTTP client's tests.
 
-Started by a test with --report PORT --backend PORT [--rsa]. It makes a test CA and the certificates it
-needs in a folder of its own (removed as soon as they are loaded), with P-256 keys, or RSA keys with
---rsa (Wine 8 rejects an ECDSA signature whose r or s is shorter than 32 bytes, one in a hundred or so), opens one listening port per front, connects to the
-test's report port and writes there one line per front ("good 40123"), a line "ca" and the CA
-certificate, and an empty line. Each front completes a handshake with its own certificate and settings
-and relays the decrypted bytes both ways to the backend port on 127.0.0.1. It ends when the test closes
-the report connection (a test that ends, however it ends, closes it).
+Started by a test with --report PORT --backend PORT [--rsa] [--named HOST]. It makes a test CA and
+the certificates it needs in a folder of its own (removed as soon as they are loaded), with P-256
+keys, or RSA keys with --rsa (Wine 8 rejects an ECDSA signature whose r or s is shorter than 32 bytes,
+one in a hundred or so), opens one listening port per front, connects to the test's report port and
+writes there one line per front ("good 40123"), a line "ca" and the CA certificate, and an empty line.
+Each front completes a handshake with its own certificate and settings and relays the decrypted bytes
+both ways to the backend port on 127.0.0.1. It ends when the test closes the report connection (a
+test that ends, however it ends, closes it).
 
 Fronts:
   good        a certificate for localhost and 127.0.0.1 from the CA; a server name other than
@@ -18,6 +19,9 @@ Fronts:
   self-signed a certificate for localhost that signs itself
   tls10       the good certificate, TLS 1.0 and nothing newer
   stall       takes the connection and the client's first bytes, and never answers
+  named       with --named HOST only: a certificate for HOST from the CA; a server name other than
+              HOST, or none, is refused (for a client that asks a host of its own build through a
+              proxy's tunnel, which the test points at this front)
 """
 
 import argparse
@@ -43,7 +47,7 @@ def run(*arguments, cwd):
     subprocess.run([OPENSSL, *arguments], cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def make_certificates(folder, rsa):
+def make_certificates(folder, rsa, named_host):
     """The CA and the leaf certificates, named <front>.pem; the CA's key is ca.key, every leaf's leaf.key.
     The CA outlives its leaves, so their dates nest within its own."""
     if rsa:
@@ -55,12 +59,14 @@ def make_certificates(folder, rsa):
     run("req", "-x509", "-key", "ca.key", "-out", "ca.pem", "-days", "3", "-subj", "/CN=Halcyra Test CA",
         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
     leaves = {"good": "DNS:localhost,IP:127.0.0.1", "other-host": "DNS:other.example", "expired": "DNS:localhost"}
+    if named_host:
+        leaves["named"] = "DNS:" + named_host
     for name, names in leaves.items():
         with open(os.path.join(folder, name + ".ext"), "w") as extensions:
             extensions.write(LEAF_EXTENSIONS + "subjectAltName=" + names + "\n")
         run("req", "-new", "-key", "leaf.key", "-out", name + ".csr", "-subj", "/CN=" + names.split(",")[0][4:],
             cwd=folder)
-    for name in ("good", "other-host"):
+    for name in [leaf for leaf in leaves if leaf != "expired"]:
         run("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
             "-sha256", "-extfile", name + ".ext", "-out", name + ".pem", cwd=folder)
     # Only the CA command sets the dates of a certificate freely.
@@ -167,11 +173,12 @@ def main():
     parser.add_argument("--report", type=int, required=True)
     parser.add_argument("--backend", type=int, required=True)
     parser.add_argument("--rsa", action="store_true")
+    parser.add_argument("--named")
     arguments = parser.parse_args()
 
     folder = tempfile.mkdtemp(prefix="halcyra-tls-")
     try:
-        make_certificates(folder, arguments.rsa)
+        make_certificates(folder, arguments.rsa, arguments.named)
         fronts = {
             "good": context_for(folder, "good", server_name="localhost"),
             "address": context_for(folder, "good"),
@@ -181,6 +188,8 @@ def main():
             "tls10": context_for(folder, "good", oldest=ssl.TLSVersion.TLSv1, newest=ssl.TLSVersion.TLSv1),
             "stall": None,
         }
+        if arguments.named:
+            fronts["named"] = context_for(folder, "named", server_name=arguments.named)
         with open(os.path.join(folder, "ca.pem")) as authority:
             ca = authority.read()
     finally:

@@ -25,9 +25,6 @@ inline std::string ModulePath(const char *module = "HalcyraScreensaver.scr")
     return (std::filesystem::path(path).parent_path().parent_path() / module).string();
 }
 
-// The same module built to ask the forecast service over plain HTTP, for the tests that serve it.
-inline std::string PlainWeatherModulePath() { return ModulePath("HalcyraScreensaverPlainWeather.scr"); }
-
 struct TStartedProgram {
     PROCESS_INFORMATION Process{};
     bool Started = false;

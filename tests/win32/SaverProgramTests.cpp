@@ -1,16 +1,18 @@
 // The .scr in its full-screen mode on a real Windows API (Wine with an X server of its own in our
 // runs): the scene on the screen as the Linux program shows it, the input that ends the run and the
-// input that does not, the feeds fetched through a proxy on 127.0.0.1 and shown, the forecast page F3
-// hands to the shell, a news feed fetched over https with SChannel and shown, and the desktop's
-// request to close.
+// input that does not, the feeds fetched through a proxy on 127.0.0.1 (the forecast service over https
+// with SChannel, through the proxy's tunnel) and shown, the forecast page F3 hands to the shell, a news
+// feed fetched over https and shown, and the desktop's request to close.
 #include "BuildHosts.h"
 #include "config/LocationTable.h"
+#include "gadgets/GadgetText.h"
 #include "imaging/Picture.h"
 #include "net/LoopbackServer.h"
 #include "net/NetTestData.h"
 #include "net/WeatherService.h"
 #include "net/TlsTestServer.h"
 #include "platform/Resources.h"
+#include "platform/win32/Win32DeviceContext.h"
 #include "support/TestPictures.h"
 #include "win32/ModuleRuns.h"
 
@@ -20,11 +22,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace Halcyra {
@@ -104,6 +108,89 @@ void MoveMouseTo(int x, int y)
     SendInput(1, &move, sizeof(INPUT));
 }
 
+// A 32-bit top-down bitmap of GDI's, selected into a memory device context of its own; black when new.
+class TDibSection {
+public:
+    TDibSection(int width, int height) : FWidth(width), FDc(CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void *bits = nullptr;
+        FBitmap = CreateDIBSection(FDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        FPixels = static_cast<const std::uint32_t *>(bits);
+        if (FBitmap != nullptr)
+            FPrevious = SelectObject(FDc, FBitmap);
+    }
+    ~TDibSection()
+    {
+        if (FBitmap != nullptr) {
+            SelectObject(FDc, FPrevious);
+            DeleteObject(FBitmap);
+        }
+        DeleteDC(FDc);
+    }
+    TDibSection(const TDibSection &) = delete;
+    TDibSection &operator=(const TDibSection &) = delete;
+
+    bool Made() const { return FPixels != nullptr; }
+    HDC Dc() const { return FDc; }
+    // 0xRRGGBB, once GDI has finished drawing.
+    std::uint32_t Pixel(int x, int y) const
+    {
+        GdiFlush();
+        return FPixels[y * FWidth + x] & 0xFFFFFF;
+    }
+
+private:
+    int FWidth;
+    HDC FDc;
+    HBITMAP FBitmap = nullptr;
+    HGDIOBJ FPrevious = nullptr;
+    const std::uint32_t *FPixels = nullptr;
+};
+
+// The weather gadget's texts stand in the band's last 48 rows.
+constexpr int TextBandTop = 720;
+
+// The places where the weather gadget's two texts, as a frame with the clock shown writes them (bold
+// Arial of height 20 in white, through GDI as the module draws them), cover a pixel whole: there the
+// screen shows white whatever lies beneath.
+std::vector<std::pair<int, int>> WeatherTextPixels(const std::string &today, const std::string &tomorrow)
+{
+    TDibSection reference(1024, 768);
+    std::vector<std::pair<int, int>> covered;
+    if (!reference.Made())
+        return covered;
+    {
+        Platform::TWin32DeviceContext dc(reference.Dc());
+        TGadgetFont font(dc, "Arial", 20, 700);
+        dc.SetBkMode(Platform::TBackgroundMode::Transparent);
+        dc.SetTextColor(GadgetWhite);
+        dc.TextOutA(724, 727, today);
+        dc.TextOutA(836, 727, tomorrow);
+    }
+    for (int y = TextBandTop; y < 768; ++y)
+        for (int x = 724; x < 1024; ++x)
+            if (reference.Pixel(x, y) == GadgetWhite)
+                covered.emplace_back(x, y);
+    return covered;
+}
+
+// How many of the places of the text band the screen does not show in white, read in one copy:
+// Wine reads the screen from the X server for every call.
+std::size_t UnlitOnScreen(const std::vector<std::pair<int, int>> &places)
+{
+    TDibSection band(1024, 768 - TextBandTop);
+    HDC screen = GetDC(nullptr);
+    const bool copied = band.Made() && BitBlt(band.Dc(), 0, 0, 1024, 768 - TextBandTop, screen, 0, TextBandTop, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    if (!copied)
+        return places.size();
+    return static_cast<std::size_t>(std::count_if(places.begin(), places.end(), [&](const std::pair<int, int> &at) {
+        return band.Pixel(at.first, at.second - TextBandTop) != GadgetWhite;
+    }));
+}
+
 TEST(WindowsSaver, AnimatesTheSceneAndEndsOnEscapeButNotOnTheFirstMouseEvent)
 {
     TSaverSettings settings({}, {});
@@ -130,26 +217,42 @@ TEST(WindowsSaver, AnimatesTheSceneAndEndsOnEscapeButNotOnTheFirstMouseEvent)
 
 TEST(WindowsSaver, FetchesTheWeatherThenTheNewsThroughTheProxyAndShowsThem)
 {
+    const std::string serviceHost = SecureWeatherServiceHost();
+    if (serviceHost.empty())
+        GTEST_SKIP() << "the build asks its forecast service at " << BuildHosts::WeatherService << ", not at https://host";
     const std::string weather = ReadNetTestFile("weather-service-washington-f.json");
     const std::string news = ReadNetTestFile("news-rss2-world.xml");
+    // The forecast service: a TLS front whose certificate names the service's host, from a test CA in
+    // the user's Root store of the prefix the module runs in.
+    TLoopbackServer service([&](TLoopbackConnection &connection, const std::string &) {
+        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: application/json\r\n", weather));
+    });
+    TTlsTestServer tls(service.GetPort(), serviceHost);
+    ASSERT_TRUE(tls.Running()) << tls.Error();
+    TTrustedTestCa trust(tls.CaPem());
+    ASSERT_TRUE(trust.Trusted());
+    // The proxy tunnels the service's https to that front and answers the news' plain GET itself.
     TLoopbackServer proxy([&](TLoopbackConnection &connection, const std::string &request) {
-        const bool forWeather = request.find("/v1/forecast?") != std::string::npos;
-        connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", forWeather ? weather : news));
+        if (request.rfind("CONNECT ", 0) == 0)
+            connection.Tunnel(tls.Port("named"));
+        else
+            connection.Send(TLoopbackServer::Response(200, "OK", "Content-Type: text/plain\r\n", news));
     });
     TSaverSettings settings({{"ShowTime", 1}, {"ShowWeather", 1}, {"ShowNews", 1}, {"UseProxy", 1}},
                             {{"Proxy", "127.0.0.1"}, {"Port", std::to_string(proxy.GetPort())}});
-    // The module built to ask the forecast service over plain HTTP, which this proxy answers.
-    TStartedProgram program = StartModule("/s", PlainWeatherModulePath());
+    TStartedProgram program = StartModule("/s");
     ASSERT_TRUE(program.Started);
     for (int attempt = 0; attempt < 400 && proxy.GetRequests().size() < 2; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::vector<std::string> requests = proxy.GetRequests();
     ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], TunnelRequest(serviceHost + ":443"));
+    EXPECT_EQ(requests[1], ProxiedGet("news.example", "/rss/world.xml"));
     const auto washington = EmbeddedLocationCoordinates(Platform::ModuleResources()).Find("20001");
     ASSERT_TRUE(washington);
-    const std::string plainHost = std::string(HALCYRA_PLAIN_WEATHER_SERVICE).substr(std::string("http://").size());
-    EXPECT_EQ(requests[0], Testing::ProxiedGet(plainHost, Net::WeatherServiceURL("", *washington, Net::TTemperatureUnit::Fahrenheit)));
-    EXPECT_EQ(requests[1], Testing::ProxiedGet("news.example", "/rss/world.xml"));
+    ASSERT_EQ(service.GetRequests().size(), 1u);
+    EXPECT_EQ(service.GetRequests()[0],
+              SecureGet(serviceHost, Net::WeatherServiceURL("", *washington, Net::TTemperatureUnit::Fahrenheit)));
     // Today's icon (partly cloudy by day) and tomorrow's (slight rain).
     const Imaging::TPicture icons = ModulePicture("QMV3Weather");
     ASSERT_FALSE(icons.Empty());
@@ -157,6 +260,16 @@ TEST(WindowsSaver, FetchesTheWeatherThenTheNewsThroughTheProxyAndShowsThem)
         const auto [x, y] = Testing::PixelWhereFramesDiffer(*icons.Bitmap(), 52, code, 48);
         EXPECT_TRUE(ScreenShows(left + x, 706 + y, AsColorRef(icons.Bitmap()->GetPixel(x, code * 52 + y)))) << "icon " << code;
     }
+    // Today's temperature and tomorrow's low and high, rounded to whole degrees. The values change
+    // one by one, so a frame may still show a text of before next to a new icon.
+    const std::vector<std::pair<int, int>> texts = WeatherTextPixels("42\xB0", "33...48\xB0");
+    ASSERT_FALSE(texts.empty());
+    std::size_t unlit = UnlitOnScreen(texts);
+    for (int attempt = 0; attempt < 100 && unlit != 0; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        unlit = UnlitOnScreen(texts);
+    }
+    EXPECT_EQ(unlit, 0u) << "of the " << texts.size() << " pixels that 42 and 33...48 degrees cover, so many are not white";
     EXPECT_TRUE(Running(program)) << "the saver goes on after the feeds";
     AskToClose(program);
     EXPECT_EQ(FinishModule(program), 0);
