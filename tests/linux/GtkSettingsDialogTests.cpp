@@ -45,7 +45,7 @@ TEST(GtkSettingsDialog, FieldsGiveBackTheirBytesUnlessTheUserChangesThem)
     setenv("DISPLAY", server.Name.c_str(), 1);
     std::unique_ptr<ISettingsDialogView> view = CreateSettingsDialogWindow(Form2Description(TForm2Pictures{}));
     ASSERT_NE(view, nullptr);
-    // Latin-1 bytes that are no UTF-8 (shown as Latin-1), and UTF-8 (shown as it is).
+    // Windows-1252 bytes that are no UTF-8 (shown as Windows-1252), and UTF-8 (shown as it is).
     const struct {
         TDialogControlId Field;
         std::string Given;
@@ -54,18 +54,19 @@ TEST(GtkSettingsDialog, FieldsGiveBackTheirBytesUnlessTheUserChangesThem)
         {TDialogControlId::Edit1ProxyServer, "pr\xF6xy.example", "pr\xC3\xB6xy.example"},
         {TDialogControlId::Edit2Port, "80\xA0", "80\xC2\xA0"},
         {TDialogControlId::UrlNews, "http://caf\xC3\xA9.example/", "http://caf\xC3\xA9.example/"},
+        {TDialogControlId::Edit1ProxyServer, "\x93proxy\x94\x81", "\xE2\x80\x9Cproxy\xE2\x80\x9D\xC2\x81"},
     };
     for (const auto &field : fields) {
         view->SetText(field.Field, field.Given);
         EXPECT_EQ(view->GetText(field.Field), field.Given) << field.Given;
         ASSERT_NE(EntryShowing(field.Shown), nullptr) << field.Shown;
     }
-    // Edited by the user: a field shown as Latin-1 is Latin-1 again, unless it now holds what
-    // Latin-1 cannot; a UTF-8 field stays UTF-8.
-    gtk_entry_set_text(EntryShowing("pr\xC3\xB6xy.example"), "pr\xC3\xB6xy2.example");
-    EXPECT_EQ(view->GetText(TDialogControlId::Edit1ProxyServer), "pr\xF6xy2.example");
-    gtk_entry_set_text(EntryShowing("80\xC2\xA0"), "80\xE2\x82\xAC");
-    EXPECT_EQ(view->GetText(TDialogControlId::Edit2Port), "80\xE2\x82\xAC");
+    // Edited by the user: a field shown as Windows-1252 is Windows-1252 again (the free byte too),
+    // unless it now holds what the code page cannot; a UTF-8 field stays UTF-8.
+    gtk_entry_set_text(EntryShowing("\xE2\x80\x9Cproxy\xE2\x80\x9D\xC2\x81"), "\xE2\x80\x9Cpr\xC3\xB6xy2\xE2\x80\x9D \xE2\x82\xAC\xC2\x81");
+    EXPECT_EQ(view->GetText(TDialogControlId::Edit1ProxyServer), "\x93pr\xF6xy2\x94 \x80\x81");
+    gtk_entry_set_text(EntryShowing("80\xC2\xA0"), "80\xE2\x86\x92");
+    EXPECT_EQ(view->GetText(TDialogControlId::Edit2Port), "80\xE2\x86\x92");
     gtk_entry_set_text(EntryShowing("http://caf\xC3\xA9.example/"), "http://th\xC3\xA9.example/");
     EXPECT_EQ(view->GetText(TDialogControlId::UrlNews), "http://th\xC3\xA9.example/");
     view.reset();

@@ -1,6 +1,7 @@
 // Linux backend of the settings dialog's window: GTK 3 widgets at the description's pixel positions
 // in GtkFixed containers, the client area's backdrop painted under them, and drawing areas for the
 // painted controls.
+#include "net/Windows1252.h"
 #include "platform/SettingsDialogView.h"
 #include "platform/linux/LinuxDesktop.h"
 
@@ -28,7 +29,8 @@ struct TObjectUnref {
 using TSurface = std::unique_ptr<cairo_surface_t, TSurfaceDestroyer>;
 
 // The system's texts are 8-bit. A text that is valid UTF-8 is shown as it is; any other is read as
-// Latin-1, so that no byte a server sends can make GTK refuse or cut the text.
+// Windows-1252, the program's code page, so that no byte a server sends can make GTK refuse or cut
+// the text and a feed's typographic quotes show as quotes.
 std::string ToUtf8(const std::string &text)
 {
     if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
@@ -36,26 +38,27 @@ std::string ToUtf8(const std::string &text)
     std::string result;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            result += byte == 0 ? ' ' : c;
-        } else {
-            result += static_cast<char>(0xC0 | (byte >> 6));
-            result += static_cast<char>(0x80 | (byte & 0x3F));
-        }
+        char encoded[6];
+        const gint length = g_unichar_to_utf8(byte == 0 ? U' ' : Net::Windows1252ToUnicode(byte), encoded);
+        result.append(encoded, static_cast<std::size_t>(length));
     }
     return result;
 }
 
-// The edited UTF-8 text of a field that was shown as Latin-1, in Latin-1 again; as typed when it holds
-// a character Latin-1 has not.
-std::string FromUtf8AsLatin1(const std::string &text)
+// The edited UTF-8 text of a field that was shown as Windows-1252, in Windows-1252 again; as typed
+// when it holds a character the code page has not.
+std::string FromUtf8AsWindows1252(const std::string &text)
 {
     std::string result;
     for (const char *at = text.c_str(); *at != '\0'; at = g_utf8_next_char(at)) {
         const gunichar character = g_utf8_get_char(at);
-        if (character > 0xFF)
+        // A C1 control stands for the free byte of its number, as it was read.
+        std::optional<unsigned char> byte = Net::UnicodeToWindows1252(character);
+        if (character >= 0x80 && character <= 0x9F && Net::Windows1252ToUnicode(static_cast<unsigned char>(character)) == character)
+            byte = static_cast<unsigned char>(character);
+        if (!byte)
             return text;
-        result += static_cast<char>(character);
+        result += static_cast<char>(*byte);
     }
     return result;
 }
@@ -215,13 +218,13 @@ public:
         if (widget != nullptr && GTK_IS_ENTRY(widget)) {
             const std::string text = gtk_entry_get_text(GTK_ENTRY(widget));
             // A field the user left as it was shown gives back the very bytes it was given; one that
-            // was shown as Latin-1 stays Latin-1 when edited.
+            // was shown as Windows-1252 stays Windows-1252 when edited.
             const auto given = FGivenTexts.find(control);
             if (given == FGivenTexts.end())
                 return text;
             if (text == given->second.Shown)
                 return given->second.Bytes;
-            return given->second.Bytes != given->second.Shown ? FromUtf8AsLatin1(text) : text;
+            return given->second.Bytes != given->second.Shown ? FromUtf8AsWindows1252(text) : text;
         }
         if (widget != nullptr && GTK_IS_LABEL(widget))
             return gtk_label_get_text(GTK_LABEL(widget));
