@@ -29,20 +29,25 @@ std::string WeatherFeedURL(const std::string &host, const std::string &weatherCo
     return "http://" + host + "/forecastrss?p=" + weatherCode + "&u=" + tDegree;
 }
 
+TWeatherValues WeatherNotAvailable()
+{
+    TWeatherValues values;
+    values.TodayCode = WeatherCodeNotAvailable;
+    values.TomorrowCode = WeatherCodeNotAvailable;
+    values.TodayNow = WeatherTextNotAvailable;
+    values.TomorrowLow = WeatherTextNotAvailable;
+    values.TomorrowHi = WeatherTextNotAvailable;
+    return values;
+}
+
 TWeatherValues ParseWeatherFeed(std::string_view body)
 {
     TWeatherValues values;
     std::string_view rest;
     std::string_view token;
     ExtractBetween(body, "<?", rest, token, " ");
-    if (token != "xml") {
-        values.TodayCode = WeatherCodeNotAvailable;
-        values.TomorrowCode = WeatherCodeNotAvailable;
-        values.TodayNow = WeatherTextNotAvailable;
-        values.TomorrowLow = WeatherTextNotAvailable;
-        values.TomorrowHi = WeatherTextNotAvailable;
-        return values;
-    }
+    if (token != "xml")
+        return WeatherNotAvailable();
 
     // Each element gets a fresh variable: a missing one must not pass on the text of an earlier find.
     std::string_view condition;

@@ -20,6 +20,9 @@ struct TWeatherValues {
     std::string TomorrowHi;
 };
 
+// The values the gadget shows when there is no weather to show: 48 and "NA".
+TWeatherValues WeatherNotAvailable();
+
 // The address of the weather RSS answer for a location code and units letter on the given host.
 std::string WeatherFeedURL(const std::string &host, const std::string &weatherCode, const std::string &tDegree);
 

@@ -135,15 +135,4 @@ std::optional<TWeatherValues> ParseWeatherService(std::string_view body, TTemper
     return values;
 }
 
-TWeatherValues WeatherNotAvailable()
-{
-    TWeatherValues values;
-    values.TodayCode = WeatherCodeNotAvailable;
-    values.TomorrowCode = WeatherCodeNotAvailable;
-    values.TodayNow = WeatherTextNotAvailable;
-    values.TomorrowLow = WeatherTextNotAvailable;
-    values.TomorrowHi = WeatherTextNotAvailable;
-    return values;
-}
-
 } // namespace Halcyra::Net

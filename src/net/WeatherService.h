@@ -32,7 +32,4 @@ std::string WeatherServiceURL(std::string_view service, const TPlaceCoordinates 
 // units than asked for or beyond any weather, an answer longer than MaxWeatherAnswerSize.
 std::optional<TWeatherValues> ParseWeatherService(std::string_view body, TTemperatureUnit unit);
 
-// The values the gadget shows when there is no weather to show: 48 and "NA".
-TWeatherValues WeatherNotAvailable();
-
 } // namespace Halcyra::Net

@@ -578,10 +578,7 @@ void TX11FramePainter::AddChange(const TRect &run)
 void TX11FramePainter::ScaleOnServer(const TRect &change)
 {
     const TRect &target = FScale.Target();
-    const int left = FScale.FirstColumnOf(change.Left);
-    const int right = FScale.FirstColumnOf(change.Right);
-    const int top = FScale.FirstRowOf(change.Top);
-    const int bottom = FScale.FirstRowOf(change.Bottom);
+    const auto [left, top, right, bottom] = FScale.PlaceOf(change);
     if (right <= left || bottom <= top)
         return;
     // The source's place is the window pixel's place in the picture, which the transform maps.
@@ -592,10 +589,7 @@ void TX11FramePainter::ScaleOnServer(const TRect &change)
 void TX11FramePainter::ScaleHere(const TRect &change)
 {
     const TRect &target = FScale.Target();
-    const int left = FScale.FirstColumnOf(change.Left);
-    const int right = FScale.FirstColumnOf(change.Right);
-    const int top = FScale.FirstRowOf(change.Top);
-    const int bottom = FScale.FirstRowOf(change.Bottom);
+    const auto [left, top, right, bottom] = FScale.PlaceOf(change);
     if (right <= left || bottom <= top)
         return;
     XImage &image = *FImage->Image;

@@ -62,6 +62,11 @@ public:
     // frame's width): columns [FirstColumnOf(a), FirstColumnOf(b)) show the frame's [a, b).
     int FirstColumnOf(int column) const { return FFirstColumns[static_cast<std::size_t>(column)]; }
     int FirstRowOf(int row) const { return FFirstRows[static_cast<std::size_t>(row)]; }
+    // The columns and rows of the place, from its left top, that show a part of the frame.
+    TRect PlaceOf(const TRect &part) const
+    {
+        return TRect{FirstColumnOf(part.Left), FirstRowOf(part.Top), FirstColumnOf(part.Right), FirstRowOf(part.Bottom)};
+    }
     std::uint32_t StepX() const { return FStepX; }
     std::uint32_t StepY() const { return FStepY; }
 
